@@ -1,0 +1,22 @@
+#include "Application.h"
+
+#include <QDebug>
+#include <QThread>
+
+#include "Instance.h"
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv), gui_thread_id_(QThread::currentThreadId()) {}
+
+Application::~Application() = default;
+
+void Application::OpenInstance() {
+    qDebug() << "Application::OpenInstance: invoke queued";
+    instance_ = std::make_unique<Instance>();
+    instance_->Start();
+}
+
+void Application::OnAboutToQuit() {
+    qDebug() << "QCoreApplication::aboutToQuit";
+    instance_.reset();
+}

@@ -1,0 +1,44 @@
+#include "Launcher.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+#include "Application.h"
+#include "base/AppInfo.h"
+#include "platform/Autostart.h"
+
+void Launcher::SetupPaths() {
+    QString cur_path = QDir::currentPath();
+    qDebug().noquote().nospace() << "cur_path: " << cur_path;
+    if (cur_path.isEmpty())
+        return;
+    const QFileInfo info(cur_path);
+    const QString resolved = info.isSymLink() ? info.symLinkTarget() : cur_path;
+    if (!QFileInfo::exists(resolved))
+        return;
+    if (!cur_path.endsWith(QLatin1Char('/')))
+        cur_path += QLatin1Char('/');
+    AppInfo::SetAppPath(cur_path);
+
+    Autostart::Create()->Register(AppInfo::AppPath());
+    qDebug().noquote().nospace() << "app_path: " << AppInfo::AppPath();
+    qDebug().noquote().nospace() << "tools_path: " << AppInfo::ToolsPath();
+    qDebug().noquote().nospace() << "tmp_path: " << AppInfo::TmpPath();
+}
+
+int Launcher::Run() {
+    QCoreApplication::setApplicationName(QStringLiteral("Coralbridge"));
+    // Qt reads this attribute only before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    Application app(argc_, argv_);
+    SetupPaths();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &Application::OnAboutToQuit);
+    {
+        // The first start runs as the first event of the loop, never inside the constructor.
+        QObject trigger;
+        QObject::connect(&trigger, &QObject::destroyed, &app, &Application::OpenInstance,
+                         Qt::QueuedConnection);
+    }
+    return app.exec();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+// Takes the process from its entry to the event loop: the application object, the folders,
+// the autostart entry and the queued first start.
+class Launcher {
+public:
+    Launcher(int argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    int Run();
+
+    // Sets the program's folders from the working directory and writes the autostart entry.
+    static void SetupPaths();
+
+private:
+    int argc_;
+    char** argv_;
+};

@@ -1,0 +1,6 @@
+#include "Launcher.h"
+
+int main(int argc, char* argv[]) {
+    Launcher launcher(argc, argv);
+    return launcher.Run();
+}

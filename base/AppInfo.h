@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Process-wide values set once at start-up, before any worker thread exists.
+class AppInfo {
+public:
+    static QString Version() { return QStringLiteral("2.0.18"); }
+
+    // Folder of the program: its working directory, with a trailing "/".
+    static QString AppPath();
+    static QString ToolsPath();
+    static QString TmpPath();
+    static void SetAppPath(const QString& app_path);
+
+    // "host:port" of the vendor web host, compiled in.
+    static QString VendorHost();
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+// The tables of msg.db and the indexes of the lookups the engine runs.
+class MsgDbSchema {
+public:
+    // The six creation statements, run in order once, when msg.db does not exist yet.
+    static QStringList CreateStatements();
+    // "CREATE INDEX IF NOT EXISTS" statements, run on new and existing files alike.
+    static QStringList IndexStatements();
+
+    // Runs the creation statements; false at the first that fails.
+    static bool Create();
+    // Runs the index statements; false at the first that fails.
+    static bool EnsureIndexes();
+};
