@@ -6,7 +6,8 @@
 
 namespace {
 QString g_app_path;
-}
+QString g_vendor_host = QStringLiteral(CORALBRIDGE_VENDOR_HOST);
+}  // namespace
 
 QString AppInfo::AppPath() {
     return g_app_path;
@@ -25,5 +26,9 @@ void AppInfo::SetAppPath(const QString& app_path) {
 }
 
 QString AppInfo::VendorHost() {
-    return QStringLiteral(CORALBRIDGE_VENDOR_HOST);
+    return g_vendor_host;
+}
+
+void AppInfo::SetVendorHost(const QString& host) {
+    g_vendor_host = host;
 }

@@ -13,6 +13,7 @@ public:
     static QString TmpPath();
     static void SetAppPath(const QString& app_path);
 
-    // "host:port" of the vendor web host, compiled in.
+    // "host:port" of the vendor web host, compiled in; tests point it at their own server.
     static QString VendorHost();
+    static void SetVendorHost(const QString& host);
 };
