@@ -27,6 +27,13 @@ void Launcher::SetupPaths() {
     qDebug().noquote().nospace() << "tmp_path: " << AppInfo::TmpPath();
 }
 
+void Launcher::QueueFirstStart(Application& app) {
+    // The first start runs as the first event of the loop, never inside the constructor.
+    QObject trigger;
+    QObject::connect(&trigger, &QObject::destroyed, &app, &Application::OpenInstance,
+                     Qt::QueuedConnection);
+}
+
 int Launcher::Run() {
     QCoreApplication::setApplicationName(QStringLiteral("Coralbridge"));
     // Qt reads this attribute only before the application object exists.
@@ -34,11 +41,6 @@ int Launcher::Run() {
     Application app(argc_, argv_);
     SetupPaths();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &Application::OnAboutToQuit);
-    {
-        // The first start runs as the first event of the loop, never inside the constructor.
-        QObject trigger;
-        QObject::connect(&trigger, &QObject::destroyed, &app, &Application::OpenInstance,
-                         Qt::QueuedConnection);
-    }
+    QueueFirstStart(app);
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+class Application;
+
 // Takes the process from its entry to the event loop: the application object, the folders,
 // the autostart entry and the queued first start.
 class Launcher {
@@ -10,6 +12,8 @@ public:
 
     // Sets the program's folders from the working directory and writes the autostart entry.
     static void SetupPaths();
+    // Makes Application::OpenInstance the first event of the loop.
+    static void QueueFirstStart(Application& app);
 
 private:
     int argc_;

@@ -1,0 +1,181 @@
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include "base/FormBody.h"
+#include "base/HttpBase.h"
+#include "base/ReqPackageSimple.h"
+#include "tests/support/TestHttpServer.h"
+
+namespace {
+
+class PlainHttp : public HttpBase {
+public:
+    bool indexed = false;
+
+protected:
+    void OnReply(QNetworkReply* reply, const QByteArray& data, int status) override {
+        if (indexed) {
+            ReplyIndexed(reply, data, status);
+        } else {
+            ReplyPlain(data, status);
+        }
+    }
+};
+
+struct Answer {
+    bool called = false;
+    bool ok = false;
+    QByteArray data;
+    QString status;
+    int index = -2;
+};
+
+bool WaitFor(const Answer& answer) {
+    return QTest::qWaitFor([&answer] { return answer.called; }, 5000);
+}
+
+HttpCallback Record(Answer* answer) {
+    return [answer](bool ok, const QByteArray& data, QString status) {
+        *answer = {true, ok, data, status, -1};
+    };
+}
+
+}  // namespace
+
+class TestHttp : public QObject {
+    Q_OBJECT
+private slots:
+    void modesOnTheWire();
+    void formBodyRoundTripsEveryCharacter();
+    void errorsReachTheCaller();
+    void indexedCallbackCarriesItsIndex();
+    void unknownModeSendsNothing();
+    void reqPackageSimpleAlwaysSignals();
+};
+
+void TestHttp::modesOnTheWire() {
+    TestHttpServer server;
+    PlainHttp http;
+    const QByteArray body = FormBody().Add("a", "1").Add("b", "x").Encode();
+
+    Answer get;
+    http.Request(HttpBase::kGet, server.Url("/m?q=1"), body, Record(&get));
+    QVERIFY(WaitFor(get));
+    Answer post;
+    http.Request(HttpBase::kPost, server.Url("/m"), body, Record(&post));
+    QVERIFY(WaitFor(post));
+    Answer post_utf8;
+    http.Request(HttpBase::kPostUtf8, server.Url("/m"), body, Record(&post_utf8));
+    QVERIFY(WaitFor(post_utf8));
+
+    const auto& requests = server.Requests();
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(requests[0].method, QByteArray("GET"));
+    QCOMPARE(requests[0].target, QByteArray("/m?q=1"));
+    QVERIFY(requests[0].body.isEmpty());
+    QCOMPARE(requests[0].headers.value("content-type"), QByteArray("application/json"));
+
+    QCOMPARE(requests[1].method, QByteArray("POST"));
+    QCOMPARE(requests[1].body, body);
+    QCOMPARE(requests[1].headers.value("content-type"),
+             QByteArray("application/x-www-form-urlencoded"));
+    QCOMPARE(requests[1].headers.value("content-length"), QByteArray::number(body.size()));
+    QCOMPARE(requests[2].headers.value("content-type"),
+             QByteArray("application/x-www-form-urlencoded;charset=utf-8"));
+
+    QVERIFY(post.ok);
+    QCOMPARE(post.status, QString("200"));
+    QCOMPARE(post.data, QByteArray("{}"));
+}
+
+void TestHttp::formBodyRoundTripsEveryCharacter() {
+    TestHttpServer server;
+    PlainHttp http;
+    const QString text = QStringLiteral("1+1=2 & 50% \"ok\" 你好，世界 a/b?c#d");
+    const QString base64 = QStringLiteral("ab+/cd==");
+    Answer answer;
+    http.Request(
+        HttpBase::kPost, server.Url("/f"),
+        FormBody().Add("Content", text).Add("Base64Data", base64).Add("名字", "值").Encode(),
+        Record(&answer));
+    QVERIFY(WaitFor(answer));
+    const auto fields = TestHttpServer::DecodeForm(server.Requests().first().body);
+    QCOMPARE(fields.size(), 3);
+    QCOMPARE(fields[0], qMakePair(QString("Content"), text));
+    QCOMPARE(fields[1], qMakePair(QString("Base64Data"), base64));
+    QCOMPARE(fields[2], qMakePair(QString("名字"), QString("值")));
+
+    QUrlQuery query;
+    query.addQueryItem("Content", text);
+    QCOMPARE(FormBody(query).Encode(), FormBody().Add("Content", text).Encode());
+}
+
+void TestHttp::errorsReachTheCaller() {
+    TestHttpServer server;
+    server.Reply(404, "{\"Velta\":{\"EID\":\"9\"}}");
+    PlainHttp http;
+    Answer not_found;
+    http.Request(HttpBase::kPost, server.Url("/missing"), "a=1", Record(&not_found));
+    QVERIFY(WaitFor(not_found));
+    QVERIFY(!not_found.ok);
+    QCOMPARE(not_found.status, QString("404"));
+    QCOMPARE(not_found.data, QByteArray("{\"Velta\":{\"EID\":\"9\"}}"));
+
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = closed.serverPort();
+    closed.close();
+    Answer refused;
+    http.Request(HttpBase::kGet, QStringLiteral("http://127.0.0.1:%1/").arg(port), QByteArray(),
+                 Record(&refused));
+    QVERIFY(WaitFor(refused));
+    QVERIFY(!refused.ok);
+    QCOMPARE(refused.status, QString("0"));
+    QVERIFY(refused.data.isEmpty());
+}
+
+void TestHttp::indexedCallbackCarriesItsIndex() {
+    TestHttpServer server;
+    PlainHttp http;
+    http.indexed = true;
+    QList<int> indexes;
+    auto callback = [&indexes](bool ok, const QByteArray&, QString, int index) {
+        if (ok)
+            indexes.append(index);
+    };
+    http.Request(HttpBase::kPost, server.Url("/i"), "x=1", nullptr, 7, callback);
+    http.Request(HttpBase::kPost, server.Url("/i"), "x=2", nullptr, 8, callback);
+    QVERIFY(QTest::qWaitFor([&indexes] { return indexes.size() == 2; }, 5000));
+    std::sort(indexes.begin(), indexes.end());
+    QCOMPARE(indexes, (QList<int>{7, 8}));
+}
+
+void TestHttp::unknownModeSendsNothing() {
+    TestHttpServer server;
+    PlainHttp http;
+    Answer answer;
+    http.Request(3, server.Url("/x"), "a=1", Record(&answer));
+    QTest::qWait(200);
+    QVERIFY(!answer.called);
+    QVERIFY(server.Requests().isEmpty());
+}
+
+void TestHttp::reqPackageSimpleAlwaysSignals() {
+    TestHttpServer server;
+    server.Reply(500, "oops");
+    ReqPackageSimple package;
+    QSignalSpy spy(&package, &ReqPackageSimple::req_data_ready);
+    QUrlQuery query;
+    query.addQueryItem("k", "a+b");
+    package.Start(42, false, server.Url("/s"), query);
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(spy.first().at(0).toInt(), 42);
+    QCOMPARE(spy.first().at(1).toBool(), false);
+    QCOMPARE(spy.first().at(2).toString(), QString("500"));
+    QCOMPARE(package.Data(), QByteArray("oops"));
+    QCOMPARE(server.Requests().first().body, QByteArray("k=a%2Bb"));
+}
+
+QTEST_GUILESS_MAIN(TestHttp)
+#include "tst_http.moc"

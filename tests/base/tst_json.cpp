@@ -1,0 +1,69 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "base/Json.h"
+
+class TestJson : public QObject {
+    Q_OBJECT
+private slots:
+    void dotPaths();
+    void arraysAndSingleObjects();
+    void invalidTextAndFiles();
+    void saveAndReload();
+};
+
+void TestJson::dotPaths() {
+    const Json json(
+        QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"2.0.19"},"N":5},"EID":"top"})"));
+    QVERIFY(json.IsValid());
+    QCOMPARE(json.Text("Velta.EID"), QString("0"));
+    QCOMPARE(json.Text("Velta.V.No"), QString("2.0.19"));
+    QCOMPARE(json.Text("EID"), QString("top"));
+    QCOMPARE(json.Text("Velta.Missing", "Err"), QString("Err"));
+    QCOMPARE(json.Text("Velta.V.No.Deeper", "Err"), QString("Err"));
+    QCOMPARE(json.Text("Velta.N", "Err"), QString("Err"));  // numbers are not text
+
+    const Json no_envelope(QStringLiteral(R"({"EID":"0"})"));
+    QCOMPARE(no_envelope.Text("Velta.EID", "none"), QString("none"));
+
+    const QJsonObject velta = json.Value("Velta").toObject();
+    QCOMPARE(json.Text("V.No", QString(), velta), QString("2.0.19"));
+}
+
+void TestJson::arraysAndSingleObjects() {
+    const Json json(QStringLiteral(R"({"Velta":{"M":[{"a":"1"},{"a":"2"}],"R":{"a":"3"}}})"));
+    QCOMPARE(json.Array("Velta.M").size(), 2);
+    QVERIFY(json.Array("Velta.R").isEmpty());
+    QCOMPARE(json.Objects("Velta.R").size(), 1);
+    QCOMPARE(json.Objects("Velta.M").size(), 2);
+    QVERIFY(json.Objects("Velta.None").isEmpty());
+
+    const Json top(QStringLiteral("[1,2,3]"));
+    QCOMPARE(top.Array(QString()).size(), 3);
+}
+
+void TestJson::invalidTextAndFiles() {
+    const Json bad(QStringLiteral("<html>not json</html>"));
+    QVERIFY(!bad.IsValid());
+    QVERIFY(bad.Error().contains("Offset: "));
+    QCOMPARE(bad.Text("Velta.EID", "d"), QString("d"));
+
+    const Json missing(QStringLiteral("/nonexistent/file.json"), true);
+    QCOMPARE(missing.Error(), QString("Connot open the file: /nonexistent/file.json"));
+}
+
+void TestJson::saveAndReload() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("update.json");
+    const Json json(QStringLiteral(R"({"Velta":{"V":{"No":"2.0.9","Url":"安装包.exe"}}})"));
+    json.Save(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("\n    "));  // indented
+    const Json again(path, true);
+    QCOMPARE(again.Text("Velta.V.Url"), QString("安装包.exe"));
+    json.Save(dir.filePath("missing/dir/x.json"));  // skipped silently
+}
+
+QTEST_GUILESS_MAIN(TestJson)
+#include "tst_json.moc"

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+// A one-request-at-a-time HTTP server on loopback that records what arrived on the wire and
+// answers with a canned status and body.
+class TestHttpServer : public QObject {
+    Q_OBJECT
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray target;
+        QMap<QByteArray, QByteArray> headers;  // lower-case names
+        QByteArray body;
+    };
+
+    explicit TestHttpServer(QObject* parent = nullptr);
+
+    quint16 Port() const { return server_.serverPort(); }
+    QString Url(const QString& path = QString()) const;
+    void Reply(int status, const QByteArray& body) {
+        status_ = status;
+        body_ = body;
+    }
+    const QList<Request>& Requests() const { return requests_; }
+
+    // Decodes an application/x-www-form-urlencoded body the way a server does ("+" is a blank).
+    static QList<QPair<QString, QString>> DecodeForm(const QByteArray& body);
+
+signals:
+    void received();
+
+private:
+    void OnConnection();
+    void OnReadyRead(QTcpSocket* socket);
+
+    QTcpServer server_;
+    QList<Request> requests_;
+    QMap<QTcpSocket*, QByteArray> buffers_;
+    int status_ = 200;
+    QByteArray body_ = "{}";
+};
