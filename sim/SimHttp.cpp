@@ -149,14 +149,9 @@ void SimHttp::Serve(const httplib::Request& req, httplib::Response& res, std::st
         res.set_content(reply.body, reply.content_type);
         return;
     }
-    // Announce the whole body, send half of it, then give up: the connection closes early.
-    const std::string half = reply.body.substr(0, reply.body.size() / 2);
+    // Announce a body and close the connection before sending any of it.
     res.set_content_provider(reply.body.size() + 1, reply.content_type,
-                             [half](size_t offset, size_t, httplib::DataSink& sink) {
-                                 if (offset == 0 && !half.empty())
-                                     sink.write(half.data(), half.size());
-                                 return false;
-                             });
+                             [](size_t, size_t, httplib::DataSink&) { return false; });
 }
 
 SimReply SimHttp::Answer(const SimRequest& request) {

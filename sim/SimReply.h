@@ -2,7 +2,7 @@
 
 #include <string>
 
-// What a service answers; `drop` closes the connection in the middle of the body instead.
+// What a service answers; `drop` closes the connection after the headers instead.
 struct SimReply {
     int status = 200;
     std::string content_type = "application/json; charset=utf-8";

@@ -1,0 +1,121 @@
+#include <QtTest>
+
+#include "tests/sim/SimCall.h"
+
+using namespace sim_call;
+
+class TestReceipts : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(sim_.IsRunning()); }
+    void readReceiptsBecomeStatusLogs();
+    void groupReadLogsGoToSenderAndReader();
+    void remindersCarryCategoryAndUnreadNumbers();
+
+private:
+    SimServer sim_{300};
+};
+
+void TestReceipts::readReceiptsBecomeStatusLogs() {
+    SimPoller sender(sim_, "10002"), reader(sim_, "10001"), reader_elsewhere(sim_, "10001");
+    QStringList ids;
+    for (const QString& text : {"一", "二", "三"})
+        ids << QString::number(sim_.SendChat("wangfang", "zhanglei", text));
+    sender.Poll();
+    reader_elsewhere.Poll();
+
+    // Delivered only: no status log for anyone.
+    QCOMPARE(reader.Receipt(1, ids.join(',') + ',').Text("Velta.EID"), QString("0"));
+    QCOMPARE(sender.Poll().Array("Velta.ML").size(), 0);
+
+    QCOMPARE(reader.Receipt(2, ids.join(',') + ',').Text("Velta.EID"), QString("0"));
+    for (SimPoller* side : {&sender, &reader_elsewhere}) {
+        const QJsonArray logs = side->Poll().Array("Velta.ML");
+        QCOMPARE(logs.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QJsonObject log = logs.at(i).toObject();
+            QCOMPARE(log.value("Message_ID").toString(), ids.at(i));
+            QCOMPARE(log.value("Send_ID").toString(), QString("10002"));
+            QCOMPARE(log.value("Receive_ID").toString(), QString("10001"));
+            QCOMPARE(log.value("FromStat").toString(), QString("1"));
+            QCOMPARE(log.value("ToStat").toString(), QString("2"));
+            QCOMPARE(log.value("LogType").toString(), QString("1"));
+            QVERIFY(QDateTime::fromString(log.value("LogDate").toString(), "yyyy-MM-dd HH:mm")
+                        .isValid());
+        }
+    }
+    // Read twice makes no second log; a message of someone else's makes none at all.
+    reader.Receipt(2, ids.first());
+    const qint64 foreign = sim_.SendChat("zhaoli", "wangfang", "别人的");
+    reader.Receipt(2, QString::number(foreign));
+    QCOMPARE(sender.Poll().Array("Velta.ML").size(), 0);
+
+    // A device that starts later sees both sides of the conversation as read.
+    const QString fresh = sim_.OpenSession("wangfang");
+    const QJsonArray history = Messages(sim_, "10002", fresh);
+    int read = 0;
+    for (const QJsonValue& m : history) {
+        if (ids.contains(m.toObject().value("Message_ID").toString()))
+            read += m.toObject().value("IsRead").toString() == "2";
+    }
+    QCOMPARE(read, 3);
+    QVERIFY(reader.Receipt(2, "").Text("Velta.EID") != "0");
+}
+
+void TestReceipts::groupReadLogsGoToSenderAndReader() {
+    SimPoller sender(sim_, "10007"), reader(sim_, "10001"), other(sim_, "10008");
+    const QString id = QString::number(sim_.SendChat("wujun", "-301", "集合"));
+    reader.Poll();
+    other.Poll();
+    reader.Receipt(2, id);
+    for (SimPoller* side : {&sender, &reader}) {
+        const QJsonArray logs = side->Poll().Array("Velta.ML");
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(logs.at(0).toObject().value("Receive_ID").toString(), QString("-301"));
+        QCOMPARE(logs.at(0).toObject().value("Send_ID").toString(), QString("10007"));
+    }
+    QCOMPARE(other.Poll().Array("Velta.ML").size(), 0);
+}
+
+void TestReceipts::remindersCarryCategoryAndUnreadNumbers() {
+    SimPoller user(sim_, "10002");
+    const qint64 id = sim_.Remind("wangfang", 2202, "报修完成", "17");
+    Json reply = user.Poll();
+    const QJsonObject m = reply.Array("Velta.M").last().toObject();
+    QCOMPARE(m.value("Message_ID").toString(), QString::number(id));
+    QCOMPARE(m.value("Send_ID").toString(), QString("0"));
+    QCOMPARE(m.value("Send_ID2").toString(), QString("2202"));
+    QCOMPARE(m.value("SendName").toString(), QString("保修状态提醒"));
+    QCOMPARE(m.value("MsgUrl").toString(), QString("17"));
+    QCOMPARE(reply.Array("Velta.B").size(), 1);
+    QJsonObject update = reply.Array("Velta.NumUpdate").last().toObject();
+    QCOMPARE(update.value("Remind_ID").toString(), QString("2202"));
+    QCOMPARE(update.value("RemindName").toString(), QString("保修状态提醒"));
+    QCOMPARE(update.value("Num").toString(), QString("1"));
+    QCOMPARE(update.value("IsCount").toString(), QString("1"));
+    QCOMPARE(reply.Text("Velta.MaxNumUpdateLog_ID"), update.value("NumUpdateLog_ID").toString());
+
+    sim_.Remind("wangfang", 2202, "又一条", "18");
+    QCOMPARE(user.Poll().Array("Velta.NumUpdate").last().toObject().value("Num").toString(),
+             QString("2"));
+    sim_.Remind("wangfang", 9425, "申领", "");
+    QCOMPARE(user.Poll().Array("Velta.NumUpdate").last().toObject().value("IsCount").toString(),
+             QString("0"));
+
+    // Reading a reminder gives a LogType 3 log and clears its category in the same reply.
+    user.Receipt(2, QString::number(id));
+    reply = user.Poll();
+    QCOMPARE(reply.Array("Velta.ML").size(), 1);
+    QCOMPARE(reply.Array("Velta.ML").at(0).toObject().value("LogType").toString(), QString("3"));
+    update = reply.Array("Velta.NumUpdate").last().toObject();
+    QCOMPARE(update.value("Remind_ID").toString(), QString("2202"));
+    QCOMPARE(update.value("Num").toString(), QString("0"));
+
+    QVERIFY(sim_.SetUnread("wangfang", 9417, 5));
+    QCOMPARE(user.Poll().Array("Velta.NumUpdate").last().toObject().value("Num").toString(),
+             QString("5"));
+    QVERIFY(!sim_.SetUnread("nobody", 9417, 5));
+}
+
+QTEST_GUILESS_MAIN(TestReceipts)
+#include "tst_receipts.moc"
