@@ -4,6 +4,7 @@
 #include "Messenger.h"
 #include "PollHub.h"
 #include "SimContext.h"
+#include "SimDb.h"
 #include "SimRequest.h"
 #include "TextUtil.h"
 
@@ -15,7 +16,7 @@ MessageService::MessageService(SimContext& context)
 // Without news the request is held until something is stored for the user, the session is
 // expired, or the hold time passes; then it answers with empty lists.
 SimReply MessageService::Poll(const SimRequest& request) {
-    int64_t user = context_.SessionUser(request);
+    const int64_t user = context_.SessionUser(request);
     if (!user)
         return SimContext::Expired();
     PollPosition position;
@@ -27,8 +28,12 @@ SimReply MessageService::Poll(const SimRequest& request) {
     Json velta = envelope::Ok();
     for (;;) {
         const uint64_t seen = context_.hub.Generation(user);
-        if (feed_.Build(user, position, &velta))
-            break;
+        {
+            // One consistent view: a reminder's message, bell and number arrive together.
+            auto lock = context_.db.Lock();
+            if (feed_.Build(user, position, &velta))
+                break;
+        }
         if (std::chrono::steady_clock::now() >= deadline ||
             !context_.hub.Wait(user, seen, deadline))
             break;

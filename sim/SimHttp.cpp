@@ -8,6 +8,7 @@
 #include "TextUtil.h"
 
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 
@@ -34,10 +35,18 @@ std::string NameOf(const SimRequest& request) {
 }
 
 std::string UserOf(const SimRequest& request) {
-    for (const char* field : {"User_ID", "loginid", "user", "from"}) {
+    for (const char* field : {"User_ID", "loginid"}) {
         const std::string value = request.Param(field);
         if (!value.empty())
             return value;
+    }
+    // Control calls name their user in a JSON body.
+    const auto body = nlohmann::json::parse(request.Body(), nullptr, false);
+    if (body.is_object()) {
+        for (const char* field : {"from", "user", "to"}) {
+            if (body.contains(field) && body[field].is_string())
+                return body[field].get<std::string>();
+        }
     }
     return "-";
 }

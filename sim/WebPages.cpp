@@ -25,11 +25,6 @@ const KnownPage kPages[] = {
     {"web/notice/noticeview.aspx", "通知详情"},
 };
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 }  // namespace
 
 std::string WebPages::Title(const SimRequest& request) const {
@@ -52,14 +47,13 @@ std::string WebPages::Document(const std::string& heading, const std::string& ti
 }
 
 bool WebPages::UnitPage(const SimRequest& request, SimReply* reply) const {
-    const std::string& key = request.RestKey();
-    if (!EndsWith(key, ".aspx") && !EndsWith(key, ".html") && !EndsWith(key, ".htm"))
+    if (request.RestKey().empty())
         return false;
     const DemoUnit* unit = context_.demo.UnitById(request.UnitId());
     std::string body = "<p>地址：/" + text_util::HtmlEscape(request.Rest()) + "</p>\n";
     if (!request.Query().empty())
         body += "<p>参数：" + text_util::HtmlEscape(request.Query()) + "</p>\n";
-    if (key == kPages[0].path) {
+    if (request.RestKey() == kPages[0].path) {
         const DemoUser* user =
             context_.demo.UserById(context_.sessions.UserOf(request.Param("GCheckStr")));
         body += user ? "<p>欢迎，" + text_util::HtmlEscape(user->name) + "</p>\n"

@@ -13,7 +13,8 @@ class WebPages {
 public:
     explicit WebPages(SimContext& context) : context_(context) {}
 
-    // A page under a unit ("*.aspx", "*.html"); false for other paths.
+    // A page for any other path under a unit; false for the unit base itself, which is not a
+    // page (an empty picture path must not fetch something).
     bool UnitPage(const SimRequest& request, SimReply* reply) const;
     // The school web site under "/site/<unit id>/"; false for other paths.
     bool SitePage(const SimRequest& request, SimReply* reply) const;
