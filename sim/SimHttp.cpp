@@ -41,7 +41,9 @@ std::string UserOf(const SimRequest& request) {
             return value;
     }
     // Control calls name their user in a JSON body.
-    const auto body = nlohmann::json::parse(request.Body(), nullptr, false);
+    const std::string& text = request.Body();
+    const auto body = text.empty() || text[0] != '{' ? nlohmann::json()
+                                                     : nlohmann::json::parse(text, nullptr, false);
     if (body.is_object()) {
         for (const char* field : {"from", "user", "to"}) {
             if (body.contains(field) && body[field].is_string())
