@@ -11,7 +11,7 @@ int Value(char c) {
         return c - 'a' + 26;
     if (c >= '0' && c <= '9')
         return c - '0' + 52;
-    if (c == '+' || c == ' ')
+    if (c == '+')
         return 62;
     if (c == '/')
         return 63;
