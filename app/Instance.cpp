@@ -4,8 +4,10 @@
 #include <QDebug>
 #include <QProcess>
 
+#include "AppController.h"
 #include "LocalUpdateCheck.h"
 #include "base/Account.h"
+#include "login/Login.h"
 
 namespace {
 Instance* g_instance = nullptr;
@@ -18,6 +20,7 @@ Instance::Instance() {
 
 Instance::~Instance() {
     g_instance = nullptr;
+    controller_.reset();
 }
 
 Instance* Instance::Current() {
@@ -35,4 +38,12 @@ void Instance::Start() {
         return;
     }
     // A declined or unstartable update goes on to the login window.
+    controller_ = std::make_unique<AppController>();
+    if (controller_->LoginShown())
+        controller_->LoginWindow()->show();
+}
+
+void Instance::BringForward() {
+    if (controller_)
+        controller_->BringForward();
 }

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 
 #include "Application.h"
+#include "Instance.h"
 #include "base/AppInfo.h"
 #include "platform/Autostart.h"
+#include "platform/SingleInstance.h"
 
 void Launcher::SetupPaths() {
     QString cur_path = QDir::currentPath();
@@ -39,6 +41,15 @@ int Launcher::Run() {
     // Qt reads this attribute only before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
     Application app(argc_, argv_);
+    SingleInstance single_instance;
+    if (!single_instance.Claim()) {
+        qDebug() << "another copy runs for this user: brought it forward";
+        return 0;
+    }
+    QObject::connect(&single_instance, &SingleInstance::activate_requested, &app, [] {
+        if (Instance* instance = Instance::Current())
+            instance->BringForward();
+    });
     SetupPaths();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &Application::OnAboutToQuit);
     QueueFirstStart(app);

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "TrayNoticeWid.h"
+#include "chat/MainWidget.h"
+#include "login/Login.h"
+
+class CustomSysTray;
+class QAction;
+class QMenu;
+
+// Leads the user from the login window to the main window, back to login on re-login, and out
+// through the tray menu's quit action. Lives on the GUI thread.
+class AppController {
+public:
+    AppController();
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    bool LoginShown() const { return login_shown_; }
+    Login* LoginWindow() const { return login_; }
+    MainWidget* MainWindow() const { return main_widget_; }
+    CustomSysTray* Tray() const { return tray_; }
+    TrayNoticeWid* Notice() const { return notice_; }
+    QMenu* TrayMenu() const { return tray_menu_; }
+    bool Flashing() const { return flash_timer_.isActive(); }
+
+    // Brings the visible window (or the hidden main window) to the front; a second start of
+    // the program asks for this.
+    void BringForward();
+
+    // Where the popup goes: at the icon's top-left, shifted left and/or up when it would leave
+    // the screen.
+    static QPoint PopupPos(const QSize& popup, const QSize& screen, const QPoint& tray_top_left);
+    // The school web site of a unit record: its last field, "http://" added when missing.
+    static QString SchoolWebUrl(const QString& unit_record);
+    // The management login page of a unit record for a session.
+    static QString SchoolMgrUrl(const QString& unit_record, const QString& session_id);
+
+    // Handlers, public so the flow can be driven without a tray host.
+    void OnLoginFinished(bool success, const QString& usr_id, bool relogin);
+    void OnReLogin();
+    void OnNotifyTray(int other_id, int nums);
+    void OnTrayHover();
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void OnStopFlash();
+    void OnQuit();
+
+private:
+    void ConnectLogin(bool relogin);
+    bool StartMainWidget(const QString& usr_id, bool relogin);
+    void SetupTray();
+    void SetupTrayMenu();
+    void DropTray();
+    void OnFlash();
+    void OnOpenSchoolWeb();
+    void OnOpenSchoolMgr();
+
+    QPointer<MainWidget> main_widget_;
+    QPointer<Login> login_;
+    QPointer<TrayNoticeWid> notice_;
+    CustomSysTray* tray_ = nullptr;
+    QMenu* tray_menu_ = nullptr;
+    QAction* change_unit_action_ = nullptr;
+    QAction* open_school_web_action_ = nullptr;
+    QAction* open_school_mgr_action_ = nullptr;
+    QAction* quit_action_ = nullptr;
+    QTimer flash_timer_;
+    bool flash_phase_ = false;
+    bool login_shown_ = false;
+    int screen_width_ = 0;
+    int screen_height_ = 0;
+    // Context of every connection to a handler: dropped with the controller, so a window that
+    // outlives it never calls into a destroyed object.
+    QObject guard_;
+};

@@ -1,0 +1,288 @@
+#include "MainWidget.h"
+
+#include <QButtonGroup>
+#include <QDebug>
+#include <QEvent>
+#include <QFile>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "BtnWithBubble.h"
+#include "base/Account.h"
+#include "login/Login.h"
+
+namespace {
+const int kShadowMargin = 10;
+const int kAvatarSize = 36;
+const int kMaximiseBelowWidth = 901;
+const int kWatchdogMs = 60000;
+const int kAvatarRequestDelayMs = 2000;
+const int kAvatarRecheckDelayMs = 3000;
+const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
+}  // namespace
+
+MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    setAttribute(Qt::WA_TranslucentBackground);
+    // After the flags: a tool window would otherwise never end the event loop on the quit action.
+    setAttribute(Qt::WA_QuitOnClose);
+}
+
+MainWidget::~MainWidget() {
+    qDebug() << "MainWidget::~MainWidget";
+    if (watchdog_->isActive())
+        watchdog_->stop();
+}
+
+void MainWidget::Init() {
+    player_ = new QMediaPlayer(this);
+    player_->setVolume(300);
+    SetupUI();
+    BuildPages();
+    BuildHeader();
+    LayoutWidgets();
+    ShowUser();
+    ConnectSignals();
+    msg_bubble_btn_->Button()->animateClick(100);
+    watchdog_ = new QTimer(this);
+    watchdog_->setInterval(kWatchdogMs);
+    connect(watchdog_, &QTimer::timeout, this, &MainWidget::OnWatchdogTimeout);
+}
+
+void MainWidget::SetupUI() {
+    setObjectName(QStringLiteral("main_widget"));
+    setWindowTitle(QStringLiteral("Coralbridge"));
+    QFile qss(QStringLiteral(":/ui/main_widget.qss"));
+    if (!qss.open(QIODevice::ReadOnly)) {
+        qDebug() << "MainWidget::SetupUI : load qss failed";
+        return;
+    }
+    setStyleSheet(QString::fromUtf8(qss.readAll()));
+}
+
+void MainWidget::BuildPages() {
+    bg_frame_ = new QFrame(this);
+    bg_frame_->setObjectName(QStringLiteral("bg_frame"));
+    auto* shadow = new QGraphicsDropShadowEffect(bg_frame_);
+    shadow->setOffset(0, 0);
+    shadow->setColor(QColor(QStringLiteral("#999999")));
+    shadow->setBlurRadius(kShadowMargin);
+    bg_frame_->setGraphicsEffect(shadow);
+
+    const auto frame = [](QWidget* parent, const char* name) {
+        auto* f = new QFrame(parent);
+        f->setObjectName(QLatin1String(name));
+        return f;
+    };
+    stacked_wid_ = new QStackedWidget(bg_frame_);
+    stacked_wid_->setObjectName(QStringLiteral("stacked_wid"));
+    stacked_wid_->setMinimumHeight(669);
+    msg_frame_ = frame(stacked_wid_, "msg_frame");
+    connect_wid_ = frame(msg_frame_, "connect_wid");
+    connect_wid_->setFixedWidth(260);
+    msg_page_bg_ = frame(msg_frame_, "msg_page_bg");
+    auto* msg_layout = new QHBoxLayout(msg_frame_);
+    msg_layout->setContentsMargins(0, 0, 0, 0);
+    msg_layout->setSpacing(0);
+    msg_layout->addWidget(connect_wid_);
+    msg_layout->addWidget(msg_page_bg_, 1);
+    schedule_page_ = frame(stacked_wid_, "schedule_page");
+    stacked_wid_->addWidget(msg_frame_);
+    stacked_wid_->addWidget(schedule_page_);
+}
+
+void MainWidget::BuildHeader() {
+    head_lab_ = new QLabel(bg_frame_);
+    head_lab_->setObjectName(QStringLiteral("head_lab"));
+    head_lab_->setMinimumWidth(863);
+    head_lab_->setFixedHeight(59);
+    avatar_lab_ = new QLabel(head_lab_);
+    avatar_lab_->setObjectName(QStringLiteral("avatar_lab"));
+    avatar_lab_->setFixedSize(kAvatarSize, kAvatarSize);
+    usr_name_lab_ = new QLabel(QStringLiteral("用户名"), head_lab_);
+    usr_name_lab_->setObjectName(QStringLiteral("usr_name_lab"));
+    usr_name_lab_->setFixedWidth(150);
+
+    msg_bubble_btn_ = new BtnWithBubble(0, head_lab_);
+    msg_bubble_btn_->setObjectName(QStringLiteral("msg_bubble_btn"));
+    schedule_bubble_btn_ = new BtnWithBubble(1, head_lab_);
+    schedule_bubble_btn_->setObjectName(QStringLiteral("schedule_bubble_btn"));
+    page_group_ = new QButtonGroup(this);
+    page_group_->addButton(msg_bubble_btn_->Button(), 0);
+    page_group_->addButton(schedule_bubble_btn_->Button(), 1);
+
+    const auto window_button = [this](const char* name, const QString& tip) {
+        auto* btn = new QPushButton(head_lab_);
+        btn->setObjectName(QLatin1String(name));
+        btn->setFixedSize(28, 28);
+        btn->setCursor(Qt::PointingHandCursor);
+        btn->setToolTip(tip);
+        return btn;
+    };
+    min_btn_ = window_button("min_btn", QStringLiteral("最小化"));
+    max_btn_ = window_button("max_btn", QStringLiteral("最大化"));
+    close_btn_ = window_button("close_btn", QStringLiteral("关闭"));
+}
+
+void MainWidget::LayoutWidgets() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(kShadowMargin, kShadowMargin, kShadowMargin, kShadowMargin);
+    outer->addWidget(bg_frame_);
+
+    auto* header = new QHBoxLayout(head_lab_);
+    header->setContentsMargins(20, 0, 8, 0);
+    header->setSpacing(0);
+    header->addWidget(avatar_lab_);
+    header->addSpacing(10);
+    header->addWidget(usr_name_lab_);
+    header->addSpacing(20);
+    header->addWidget(msg_bubble_btn_, 0, Qt::AlignBottom);
+    header->addSpacing(12);
+    header->addWidget(schedule_bubble_btn_, 0, Qt::AlignBottom);
+    header->addStretch();
+    auto* window_buttons = new QHBoxLayout;
+    window_buttons->setContentsMargins(0, 4, 0, 0);
+    window_buttons->setSpacing(2);
+    for (QPushButton* btn : {min_btn_, max_btn_, close_btn_})
+        window_buttons->addWidget(btn);
+    header->addLayout(window_buttons);
+    header->setAlignment(window_buttons, Qt::AlignTop);
+
+    auto* column = new QVBoxLayout(bg_frame_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(head_lab_);
+    column->addWidget(stacked_wid_, 1);
+}
+
+void MainWidget::ConnectSignals() {
+    connect(min_btn_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(close_btn_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(max_btn_, &QPushButton::clicked, this, &MainWidget::OnMaxBtn);
+    connect(page_group_, &QButtonGroup::idClicked, stacked_wid_, &QStackedWidget::setCurrentIndex);
+}
+
+void MainWidget::OnMaxBtn() {
+    if (width() < kMaximiseBelowWidth)
+        showMaximized();
+    else
+        showNormal();
+}
+
+void MainWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        // Maximised, the window fills the screen: no room is kept for the shadow.
+        const bool maximised = isMaximized();
+        const int margin = maximised ? 0 : kShadowMargin;
+        layout()->setContentsMargins(margin, margin, margin, margin);
+        max_btn_->setProperty("maximised", maximised);
+        max_btn_->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
+        max_btn_->style()->unpolish(max_btn_);
+        max_btn_->style()->polish(max_btn_);
+    }
+    QWidget::changeEvent(event);
+}
+
+void MainWidget::ShowUser() {
+    usr_name_lab_->setText(Account::UserName().isEmpty() ? QStringLiteral("用户名")
+                                                         : Account::UserName());
+    usr_name_lab_->setToolTip(usr_name_lab_->text());
+    if (ShowOwnAvatar())
+        return;
+    avatar_lab_->setStyleSheet(QLatin1String(kDefaultAvatar));
+    const QString user_id = Account::UserId();
+    // Without a server id there is no picture to ask for.
+    if (!user_id.isEmpty())
+        RequestOwnAvatar(user_id);
+}
+
+bool MainWidget::ShowOwnAvatar() {
+    const QPixmap avatar = Login::RoundAvatar(Account::AvatarPath(), Account::UserId(),
+                                              QSize(kAvatarSize, kAvatarSize));
+    if (avatar.isNull())
+        return false;
+    avatar_lab_->setStyleSheet(QString());
+    avatar_lab_->setPixmap(avatar);
+    return true;
+}
+
+void MainWidget::RequestOwnAvatar(const QString& user_id) {
+    // Once after the window has settled, and one look for the answer; no third attempt.
+    QTimer::singleShot(kAvatarRequestDelayMs, this, [this, user_id] {
+        emit req_avatar(user_id);
+        QTimer::singleShot(kAvatarRecheckDelayMs, this, [this] { ShowOwnAvatar(); });
+    });
+}
+
+void MainWidget::ShowOnMessagePage() {
+    showNormal();
+    raise();
+    activateWindow();
+    msg_bubble_btn_->Button()->animateClick(100);
+}
+
+void MainWidget::OnOpenChatView(int other_id) {
+    qDebug() << "MainWidget::OnOpenChatView: " << other_id;
+    ShowOnMessagePage();
+}
+
+void MainWidget::OnOpenEmailView() {
+    ShowOnMessagePage();
+}
+
+void MainWidget::OnUpdateMsgCount(int count) {
+    msg_bubble_btn_->SetCount(count);
+}
+
+void MainWidget::OnHeartMsgEid(const QString& eid) {
+    if (eid == QLatin1String("1")) {
+        watchdog_->stop();
+        emit re_login();
+        return;
+    }
+    watchdog_->start();
+}
+
+void MainWidget::OnWatchdogTimeout() {
+    watchdog_->stop();
+    emit re_login();
+}
+
+void MainWidget::OnPlayAudioFile(const QString& res_path) {
+    player_->setMedia(QUrl::fromLocalFile(res_path));
+    player_->play();
+}
+
+void MainWidget::OnCatchExceptions() {
+    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("文件大小超过限制"));
+}
+
+void MainWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        dragging_ = true;
+        press_pos_ = event->pos();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void MainWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && !isMaximized())
+        move(pos() + event->pos() - press_pos_);
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWidget::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    QWidget::mouseReleaseEvent(event);
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+class BtnWithBubble;
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QMediaPlayer;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
+
+// The window the user works in after logging in: header with avatar, name, page buttons and
+// window buttons; below it the message page and the schedule page.
+class MainWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWidget(QWidget* parent = nullptr);
+    ~MainWidget() override;
+
+    void Init();
+    // The login name of the signed-in user (also the name of the account folder).
+    void SetUserId(const QString& usr_id) { usr_id_ = usr_id; }
+    QString UserId() const { return usr_id_; }
+
+signals:
+    void req_avatar(QString other_id);
+    void notify_tray(int other_id, int nums);
+    void re_login();
+
+public slots:
+    void OnOpenChatView(int other_id);
+    void OnOpenEmailView();
+    // The unread total on the message page button; 0 hides the bubble.
+    void OnUpdateMsgCount(int count);
+    // Every heartbeat answer: "1" means the session is gone; silence for a minute too.
+    void OnHeartMsgEid(const QString& eid);
+    void OnPlayAudioFile(const QString& res_path);
+    void OnCatchExceptions();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void SetupUI();
+    void BuildPages();
+    void BuildHeader();
+    void LayoutWidgets();
+    void ConnectSignals();
+    void ShowOnMessagePage();
+    void OnMaxBtn();
+    void OnWatchdogTimeout();
+
+    void ShowUser();
+    bool ShowOwnAvatar();
+    void RequestOwnAvatar(const QString& user_id);
+
+    QString usr_id_;
+    bool dragging_ = false;
+    QPoint press_pos_;
+
+    QMediaPlayer* player_ = nullptr;
+    QTimer* watchdog_ = nullptr;
+
+    QFrame* bg_frame_ = nullptr;
+    QLabel* head_lab_ = nullptr;
+    QLabel* avatar_lab_ = nullptr;
+    QLabel* usr_name_lab_ = nullptr;
+    BtnWithBubble* msg_bubble_btn_ = nullptr;
+    BtnWithBubble* schedule_bubble_btn_ = nullptr;
+    QButtonGroup* page_group_ = nullptr;
+    QPushButton* min_btn_ = nullptr;
+    QPushButton* max_btn_ = nullptr;
+    QPushButton* close_btn_ = nullptr;
+    QStackedWidget* stacked_wid_ = nullptr;
+    QFrame* msg_frame_ = nullptr;
+    QFrame* connect_wid_ = nullptr;
+    QFrame* msg_page_bg_ = nullptr;
+    QFrame* schedule_page_ = nullptr;
+};

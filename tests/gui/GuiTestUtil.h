@@ -1,0 +1,70 @@
+#pragma once
+
+// Shared by the widget tests: fresh account folders, stored login settings, and an answerer for
+// the modal windows (message boxes, the unit chooser) that would otherwise block a test.
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+#include "base/Account.h"
+#include "base/ConnectionPool.h"
+
+namespace gui_test {
+
+// Forgets every stored user and the in-memory account map.
+inline void ResetAccounts() {
+    ConnectionPool::Instance()->CloseConnection();
+    Account::ResetState();
+    Account::SetupUpdatePath();
+    QDir(Account::AccountsPath()).removeRecursively();
+    QDir().mkpath(Account::AccountsPath());
+}
+
+// Stores `values` as the settings of `user`, who becomes the default account.
+inline void StoreAccount(const QString& user, const AccountMap& values) {
+    AccountMap& account = Account::GetAccountInfo(user);
+    account = values;
+    account[QStringLiteral("usr_id")] = user;
+    Account::SaveAccountInfo(user);
+    Account::ResetState();
+}
+
+// Answers each modal window once as it opens. Message boxes are recorded as "title|text" and
+// closed; any other modal window goes to `handler`.
+class ModalAnswerer {
+public:
+    explicit ModalAnswerer(std::function<void(QWidget*)> handler = nullptr)
+        : handler_(std::move(handler)) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Check(); });
+        timer_.start();
+    }
+
+    const QStringList& Boxes() const { return boxes_; }
+
+private:
+    void Check() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == last_)
+            return;
+        last_ = modal;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes_ << box->windowTitle() + QLatin1Char('|') + box->text();
+            box->accept();
+        } else if (handler_) {
+            handler_(modal);
+        }
+    }
+
+    std::function<void(QWidget*)> handler_;
+    QPointer<QWidget> last_;
+    QStringList boxes_;
+    QTimer timer_;
+};
+
+}  // namespace gui_test

@@ -1,0 +1,402 @@
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "GuiTestUtil.h"
+#include "app/AppController.h"
+#include "app/CustomSysTray.h"
+#include "app/TrayNoticeWid.h"
+#include "chat/BtnWithBubble.h"
+#include "chat/MainWidget.h"
+#include "login/Login.h"
+#include "tests/support/SimServer.h"
+
+using namespace gui_test;
+
+namespace {
+
+// A demo user of platform-sim who logs in by himself at the first start.
+void RememberDemoUser(const SimServer& sim) {
+    StoreAccount("zhanglei", {{"rem_psw", "1"},
+                              {"usr_psw", "123456"},
+                              {"cur_unit", sim.UnitRecord()},
+                              {"unit_history", sim.UnitRecord()},
+                              {"Unit_ID", "1001"}});
+}
+
+QPushButton* Button(QWidget* window, const char* name) {
+    return window->findChild<QPushButton*>(QLatin1String(name));
+}
+
+// Windows of earlier cases would keep the event loop alive.
+void HideAllWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        widget->hide();
+}
+
+// Runs the event loop until the application quits; 1 when it did not by itself.
+int RunUntilQuit(const std::function<void()>& action) {
+    QTimer::singleShot(0, action);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(20000);
+    return QApplication::exec();
+}
+
+}  // namespace
+
+class TestAppFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void popupPlacementStaysOnScreen();
+    void hoverFiresOnlyOnRestingCursor();
+    void noticePopupRowsAndIgnore();
+    void schoolPagesFromUnitRecord();
+    void mainWindowButtonsAndBubble();
+    void mainWindowRequests();
+    void ownAvatarAskedOnceThenShown();
+    void loginShowsMainWindowAndTray();
+    void flashUntilHover();
+    void reloginBuildsNewWindowAndTray();
+    void closingLoginEndsProcess();
+    void quitActionEndsProcess();
+};
+
+void TestAppFlow::init() {
+    ResetAccounts();
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestAppFlow::popupPlacementStaysOnScreen() {
+    const QSize popup(246, 99);
+    const QSize screen(1366, 768);
+    QCOMPARE(AppController::PopupPos(popup, screen, {100, 100}), QPoint(100, 100));
+    QCOMPARE(AppController::PopupPos(popup, screen, {1300, 10}), QPoint(1054, 10));
+    QCOMPARE(AppController::PopupPos(popup, screen, {1000, 740}), QPoint(1000, 641));
+    QCOMPARE(AppController::PopupPos(popup, screen, {1340, 740}), QPoint(1094, 641));
+    // Exactly room enough: no shift.
+    QCOMPARE(AppController::PopupPos(popup, screen, {1120, 669}), QPoint(1120, 669));
+}
+
+void TestAppFlow::hoverFiresOnlyOnRestingCursor() {
+    CustomSysTray tray;
+    QSignalSpy hover(&tray, &CustomSysTray::mouse_hover);
+    const QRect icon(1300, 0, 24, 24);
+    tray.Track(icon, {10, 10});
+    tray.Track(icon, {10, 10});
+    for (const QPoint& passing : {QPoint(1301, 5), QPoint(1305, 6), QPoint(1310, 7)})
+        tray.Track(icon, passing);
+    QCOMPARE(hover.size(), 0);
+    tray.Track(icon, {1310, 7});
+    tray.Track(icon, {1310, 7});
+    QCOMPARE(hover.size(), 2);
+    tray.Track(icon, {1323, 23});
+    tray.Track(icon, {1323, 23});
+    QCOMPARE(hover.size(), 3);
+
+    // Once hovered, the rectangle is kept even when the platform reports a new one.
+    const QRect moved(0, 0, 24, 24);
+    tray.Track(moved, {5, 5});
+    tray.Track(moved, {5, 5});
+    QCOMPARE(hover.size(), 3);
+    tray.Track(moved, {1302, 2});
+    tray.Track(moved, {1302, 2});
+    QCOMPARE(hover.size(), 4);
+}
+
+void TestAppFlow::noticePopupRowsAndIgnore() {
+    TrayNoticeWid notice;
+    notice.Init();
+    QCOMPARE(notice.objectName(), QStringLiteral("tray_notice_wid"));
+    QCOMPARE(notice.size(), QSize(246, 99));
+    QVERIFY(notice.windowFlags().testFlag(Qt::Popup));
+    QVERIFY(notice.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(notice.testAttribute(Qt::WA_TranslucentBackground));
+    for (const char* name :
+         {"tnw_bg_frame", "tnw_head_lab", "tnw_item_msg_frame", "tnw_new_msg_lab",
+          "tnw_msg_count_lab", "tnw_item_email_frame", "tnw_new_email_lab", "tnw_email_count_lab",
+          "tnw_line", "tnw_ignore_btn"}) {
+        QVERIFY2(notice.findChild<QWidget*>(QLatin1String(name)), name);
+    }
+    auto* msg_row = notice.findChild<QWidget*>("tnw_item_msg_frame");
+    auto* email_row = notice.findChild<QWidget*>("tnw_item_email_frame");
+    auto* count = notice.findChild<QLabel*>("tnw_msg_count_lab");
+    QVERIFY(email_row->isHidden());
+    QVERIFY(count->isHidden());
+
+    notice.SetCount(-301, 12);
+    QVERIFY(!count->isHidden());
+    QCOMPARE(count->text(), QStringLiteral("12"));
+    QCOMPARE(count->pos(), QPoint(246 - 30, 16));
+    notice.SetCount(-301, 0);
+    QVERIFY(count->isHidden());
+    notice.SetCount(10002, 3);
+    QVERIFY(!count->isHidden());
+
+    QStringList emitted;
+    connect(&notice, &TrayNoticeWid::open_chat_view, this,
+            [&emitted](int other_id) { emitted << QStringLiteral("chat %1").arg(other_id); });
+    connect(&notice, &TrayNoticeWid::open_email_view, this, [&emitted] { emitted << "email"; });
+    connect(&notice, &TrayNoticeWid::stop_flash, this, [&emitted] { emitted << "stop"; });
+    QTest::mouseClick(msg_row, Qt::RightButton);
+    QVERIFY(emitted.isEmpty());
+    QTest::mouseClick(msg_row, Qt::LeftButton);
+    QTest::mouseClick(email_row, Qt::LeftButton);
+    QCOMPARE(emitted, QStringList({"chat 10002", "stop", "email", "stop"}));
+
+    notice.show();
+    Button(&notice, "tnw_ignore_btn")->click();
+    QVERIFY(notice.isHidden());
+    QCOMPARE(emitted.last(), QStringLiteral("stop"));
+    QCOMPARE(emitted.size(), 5);
+}
+
+void TestAppFlow::schoolPagesFromUnitRecord() {
+    QCOMPARE(AppController::SchoolWebUrl("1,一中,http://h/unit/1/,https://www.yz.cn"),
+             QStringLiteral("https://www.yz.cn"));
+    QCOMPARE(AppController::SchoolWebUrl("1,一中,http://h/unit/1/,www.yz.cn"),
+             QStringLiteral("http://www.yz.cn"));
+    QCOMPARE(AppController::SchoolWebUrl("1,一中,http://h/unit/1/,"),
+             QStringLiteral("http://h/unit/1/"));
+    QCOMPARE(AppController::SchoolMgrUrl("1,一中,http://h/unit/1/,www.yz.cn", "S-9"),
+             QStringLiteral("http://h/unit/1//BasePlate/LoginCenter/re.aspx?GCheckStr=S-9"));
+}
+
+void TestAppFlow::mainWindowButtonsAndBubble() {
+    QPointer<MainWidget> main = new MainWidget;
+    main->Init();
+    main->show();
+    QCOMPARE(main->objectName(), QStringLiteral("main_widget"));
+    QVERIFY(main->windowFlags().testFlag(Qt::Tool));
+    QVERIFY(main->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(main->testAttribute(Qt::WA_QuitOnClose));
+
+    auto* msg_btn = Button(main, "message_bubble_btn");
+    auto* schedule_btn = Button(main, "schedule_bubble_btn");
+    auto* stack = main->findChild<QStackedWidget*>("stacked_wid");
+    auto* msg_bubble = main->findChild<QWidget*>("msg_bubble_btn");
+    auto* count = msg_bubble->findChild<QLabel*>("count_lab");
+    QCOMPARE(msg_bubble->findChild<QLabel*>("txt_lab")->text(), QStringLiteral("消息"));
+    QCOMPARE(
+        main->findChild<QWidget*>("schedule_bubble_btn")->findChild<QLabel*>("txt_lab")->text(),
+        QStringLiteral("日程"));
+    QVERIFY(stack->findChild<QWidget*>("msg_frame")->findChild<QWidget*>("connect_wid"));
+    QVERIFY(stack->findChild<QWidget*>("msg_frame")->findChild<QWidget*>("msg_page_bg"));
+    QCOMPARE(stack->indexOf(stack->findChild<QWidget*>("schedule_page")), 1);
+    QTRY_VERIFY(msg_btn->isChecked());
+
+    QVERIFY(count->isHidden());
+    main->OnUpdateMsgCount(120);
+    QVERIFY(!count->isHidden());
+    QCOMPARE(count->text(), QStringLiteral("120"));
+    QVERIFY(msg_bubble->rect().contains(count->geometry()));
+    main->OnUpdateMsgCount(0);
+    QVERIFY(count->isHidden());
+
+    schedule_btn->click();
+    QCOMPARE(stack->currentIndex(), 1);
+    auto* schedule_triangle = schedule_btn->parentWidget()->findChild<QLabel*>("triangle_lab");
+    QVERIFY(schedule_triangle->styleSheet().contains("triangle.png"));
+    QVERIFY(msg_bubble->findChild<QLabel*>("triangle_lab")->styleSheet().isEmpty());
+    msg_btn->click();
+    QCOMPARE(stack->currentIndex(), 0);
+
+    main->resize(900, main->height());
+    Button(main, "max_btn")->click();
+    QVERIFY(main->isMaximized());
+    main->showNormal();
+    main->resize(901, main->height());
+    Button(main, "max_btn")->click();
+    QVERIFY(!main->isMaximized());
+
+    Button(main, "min_btn")->click();
+    QVERIFY(main->isHidden());
+    main->show();
+    Button(main, "close_btn")->click();
+    QVERIFY(main->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(main);
+    delete main;
+
+    BtnWithBubble other(7);
+    QCOMPARE(other.findChild<QLabel*>("txt_lab")->text(), QStringLiteral("NeedText"));
+}
+
+void TestAppFlow::mainWindowRequests() {
+    MainWidget main;
+    main.Init();
+    auto* stack = main.findChild<QStackedWidget*>("stacked_wid");
+    Button(&main, "schedule_bubble_btn")->click();
+    main.hide();
+    main.OnOpenChatView(10002);
+    QVERIFY(main.isVisible());
+    QTRY_COMPARE(stack->currentIndex(), 0);
+
+    Button(&main, "schedule_bubble_btn")->click();
+    main.hide();
+    main.OnOpenEmailView();
+    QVERIFY(main.isVisible());
+    QTRY_COMPARE(stack->currentIndex(), 0);
+
+    QSignalSpy relogin(&main, &MainWidget::re_login);
+    main.OnHeartMsgEid("0");
+    main.OnHeartMsgEid("0");
+    QCOMPARE(relogin.size(), 0);
+    main.OnHeartMsgEid("1");
+    QCOMPARE(relogin.size(), 1);
+}
+
+void TestAppFlow::ownAvatarAskedOnceThenShown() {
+    AccountMap& account = Account::GetAccountInfo("zhanglei");
+    account["User_ID"] = "10001";
+    account["UserName"] = QStringLiteral("张磊");
+    account["Unit_ID"] = "1001";
+    QVERIFY(Account::SaveAccountInfo("zhanglei"));
+    Account::SetCurUserId("zhanglei");
+    QVERIFY(Account::InitAvatarPath());
+
+    MainWidget main;
+    QSignalSpy requests(&main, &MainWidget::req_avatar);
+    main.Init();
+    auto* avatar = main.findChild<QLabel*>("avatar_lab");
+    QCOMPARE(main.findChild<QLabel*>("usr_name_lab")->text(), QStringLiteral("张磊"));
+    QVERIFY(avatar->styleSheet().contains("default_avatar.png"));
+    QVERIFY(requests.wait(5000));
+    QCOMPARE(requests.first().at(0).toString(), QStringLiteral("10001"));
+
+    // The answer lands on disk; the one re-check shows it.
+    QImage picture(60, 60, QImage::Format_ARGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(Account::AvatarPath() + "/10001.png"));
+    QTRY_VERIFY_WITH_TIMEOUT(!avatar->pixmap(Qt::ReturnByValue).isNull(), 8000);
+    QCOMPARE(requests.size(), 1);
+}
+
+void TestAppFlow::loginShowsMainWindowAndTray() {
+    SimServer sim(200, 200);
+    QVERIFY(sim.IsRunning());
+    RememberDemoUser(sim);
+    AppController controller;
+    QVERIFY(controller.LoginShown());
+    QVERIFY(!QApplication::quitOnLastWindowClosed());
+    QPointer<Login> login = controller.LoginWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    QTRY_VERIFY(login.isNull());
+
+    MainWidget* main = controller.MainWindow();
+    QVERIFY(main->isVisible());
+    QCOMPARE(main->UserId(), QStringLiteral("zhanglei"));
+    QCOMPARE(main->findChild<QLabel*>("usr_name_lab")->text(), QStringLiteral("张磊"));
+    QCOMPARE(Account::CurUserId(), QStringLiteral("zhanglei"));
+    QVERIFY(QFileInfo::exists(Account::DataRoot() + "/account/zhanglei/1001/msg.db"));
+    QVERIFY(QFileInfo(Account::MsgPath() + "/image").isDir());
+
+    QVERIFY(controller.Tray()->isVisible());
+    QStringList menu;
+    for (QAction* action : controller.TrayMenu()->actions())
+        menu << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(menu, QStringList(
+                       {"选择其他单位登录", "-", "打开学校网站", "打开学校管理后台", "-", "退出"}));
+    QVERIFY(controller.Notice()->isHidden());
+    delete main;
+}
+
+void TestAppFlow::flashUntilHover() {
+    SimServer sim(200, 200);
+    RememberDemoUser(sim);
+    AppController controller;
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    TrayNoticeWid* notice = controller.Notice();
+
+    controller.OnTrayHover();
+    QVERIFY(notice->isHidden());
+
+    const qint64 steady = controller.Tray()->icon().cacheKey();
+    controller.OnNotifyTray(10002, 3);
+    QVERIFY(controller.Flashing());
+    QCOMPARE(notice->findChild<QLabel*>("tnw_msg_count_lab")->text(), QStringLiteral("3"));
+    QTRY_VERIFY(controller.Tray()->icon().cacheKey() != steady);
+
+    controller.OnTrayHover();
+    QVERIFY(!controller.Flashing());
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->pos(),
+             AppController::PopupPos(notice->size(), QGuiApplication::primaryScreen()->size(),
+                                     controller.Tray()->geometry().topLeft()));
+
+    // A click on the message row opens the window on the message page and ends the notice.
+    controller.MainWindow()->hide();
+    QTest::mouseClick(notice->findChild<QWidget*>("tnw_item_msg_frame"), Qt::LeftButton);
+    QVERIFY(notice->isHidden());
+    QTRY_VERIFY(controller.MainWindow()->isVisible());
+
+    controller.OnNotifyTray(10002, 4);
+    controller.OnTrayHover();
+    Button(notice, "tnw_ignore_btn")->click();
+    QVERIFY(notice->isHidden());
+    QVERIFY(!controller.Flashing());
+    delete controller.MainWindow();
+}
+
+void TestAppFlow::reloginBuildsNewWindowAndTray() {
+    SimServer sim(200, 200);
+    RememberDemoUser(sim);
+    AppController controller;
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    QPointer<MainWidget> first_main = controller.MainWindow();
+    QPointer<CustomSysTray> first_tray = controller.Tray();
+
+    controller.TrayMenu()->actions().first()->trigger();
+    QVERIFY(!first_tray->isVisible());
+    Login* login = controller.LoginWindow();
+    QVERIFY(login && login->isVisible());
+    QTRY_VERIFY(first_main.isNull());
+
+    // Back at the login the remembered password is there, but nothing happens by itself.
+    QVERIFY(!Button(login, "login_btn")->isDown());
+    Button(login, "login_btn")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    QVERIFY(controller.MainWindow()->isVisible());
+    QVERIFY(controller.Tray() && controller.Tray()->isVisible());
+    QVERIFY(first_tray.isNull() || !first_tray->isVisible());
+
+    // A lost session leads to the login window as well.
+    QPointer<MainWidget> second_main = controller.MainWindow();
+    second_main->OnHeartMsgEid("1");
+    QVERIFY(controller.LoginWindow()->isVisible());
+    QVERIFY(!controller.Tray()->isVisible());
+    QTRY_VERIFY(second_main.isNull());
+    delete controller.LoginWindow();
+}
+
+void TestAppFlow::closingLoginEndsProcess() {
+    HideAllWindows();
+    AppController controller;
+    QPointer<Login> login = controller.LoginWindow();
+    login->show();
+    QCOMPARE(RunUntilQuit([login] { Button(login, "close_btn")->click(); }), 0);
+    QVERIFY(!controller.MainWindow());
+}
+
+void TestAppFlow::quitActionEndsProcess() {
+    SimServer sim(200, 200);
+    RememberDemoUser(sim);
+    HideAllWindows();
+    AppController controller;
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    // Hidden by its close button, the window still has to go for the process to end.
+    Button(controller.MainWindow(), "close_btn")->click();
+    QAction* quit = controller.TrayMenu()->actions().last();
+    QCOMPARE(RunUntilQuit([quit] { quit->trigger(); }), 0);
+    QTRY_VERIFY(!controller.MainWindow());
+}
+
+QTEST_MAIN(TestAppFlow)
+#include "tst_app_flow.moc"

@@ -1,0 +1,422 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include "GuiTestUtil.h"
+#include "base/AppInfo.h"
+#include "base/PasswordTables.h"
+#include "login/GroupChose.h"
+#include "login/LineEdit.h"
+#include "login/Login.h"
+#include "tests/support/SimServer.h"
+#include "tests/support/TestHttpServer.h"
+
+using namespace gui_test;
+
+namespace {
+
+const QByteArray kOkReply = R"({"Velta":{"EID":"0","User_ID":"10001","UserName":"张磊",
+    "UserType_ID":"2","Nick":"张校长","HeadPic":"UpLoad/HeadPic/u10001.png",
+    "Organization_ID":"11","Unit_ID":"1001","UnitName":"测试学校","SessionID":"s-1",
+    "Pro":"1","IsVip":"0"}})";
+
+QString Record(const TestHttpServer& server, const QString& id = QStringLiteral("1001"),
+               const QString& name = QStringLiteral("测试学校")) {
+    return QStringLiteral("%1,%2,%3,").arg(id, name, server.Url(QStringLiteral("/")));
+}
+
+QStringList History(const QString& user) {
+    Account::ResetState();
+    return Account::GetAccountInfo(user).value(QStringLiteral("unit_history")).split('|');
+}
+
+// A login window with its widgets found by their object names.
+struct LoginForm {
+    explicit LoginForm(bool first_start = false) : login(new Login) {
+        login->Init(first_start);
+        unit = login->findChild<LineEdit*>(QStringLiteral("group_edit"));
+        user = login->findChild<LineEdit*>(QStringLiteral("usr_name_edit"));
+        psw = login->findChild<LineEdit*>(QStringLiteral("psw_edit"));
+        remember = login->findChild<QCheckBox*>(QStringLiteral("remember_psw_checkbox"));
+        button = login->findChild<QPushButton*>(QStringLiteral("login_btn"));
+        avatar = login->findChild<QLabel*>(QStringLiteral("avatar_lab"));
+    }
+    ~LoginForm() { delete login.data(); }
+
+    void Fill(const QString& unit_record, const QString& name, const QString& password) {
+        login->OnUnitChosen(unit_record);
+        user->setText(name);
+        psw->setText(password);
+    }
+
+    QPointer<Login> login;
+    LineEdit* unit;
+    LineEdit* user;
+    LineEdit* psw;
+    QCheckBox* remember;
+    QPushButton* button;
+    QLabel* avatar;
+};
+
+// Clicks a unit row of the chooser as a user would.
+void ClickUnit(QListWidget* list, int row) {
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+}  // namespace
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetAccounts(); }
+    void emptyFieldsSendNothing();
+    void loginSendsTrimmedNameAndKeepsTyped();
+    void nonTextReplyValuesStoreEmpty();
+    void failuresShowBoxAndStoreNothing();
+    void unitHistoryKeepsLastThree();
+    void storedSettingsFillTheForm();
+    void autoLoginOnlyAtFirstStart();
+    void closeButtonReportsCancel();
+    void chooserCascadesThroughObjectsAndArrays();
+    void chooserConfirmPrefersHistory();
+    void chooserThroughLoginWindow();
+};
+
+void TestLogin::emptyFieldsSendNothing() {
+    TestHttpServer server;
+    for (int empty = 0; empty < 3; ++empty) {
+        LoginForm form;
+        form.Fill(empty == 0 ? QString() : Record(server), empty == 1 ? QString() : "zhanglei",
+                  empty == 2 ? QString() : "123456");
+        form.button->click();
+        QVERIFY(form.button->isEnabled());
+        QCOMPARE(form.button->text(), QStringLiteral("登录"));
+    }
+    QCoreApplication::processEvents();
+    QVERIFY(server.Requests().isEmpty());
+}
+
+void TestLogin::loginSendsTrimmedNameAndKeepsTyped() {
+    TestHttpServer server;
+    server.Reply(200, kOkReply);
+    LoginForm form;
+    form.Fill(Record(server), "  zhanglei ", "123456");
+    form.remember->setChecked(true);
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    form.button->click();
+    QVERIFY(!form.button->isEnabled());
+    QCOMPARE(form.button->text(), QStringLiteral("登录中"));
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("  zhanglei "));
+    QVERIFY(form.button->isEnabled());
+    QCOMPARE(form.button->text(), QStringLiteral("登录"));
+
+    const TestHttpServer::Request& request = server.Requests().first();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.target, QByteArray("/baseplate/interface/iinterfacejson.asmx/LoginUser"));
+    QCOMPARE(request.headers.value("content-type"),
+             QByteArray("application/x-www-form-urlencoded"));
+    const auto fields = TestHttpServer::DecodeForm(request.body);
+    QStringList names;
+    for (const auto& field : fields)
+        names << field.first;
+    QCOMPARE(names,
+             QStringList({"loginid", "encyptpassword", "onlinetype", "devicename", "place"}));
+    QCOMPARE(fields[0].second, QStringLiteral("zhanglei"));
+    QCOMPARE(password_tables::Decode(fields[1].second.toStdString()), std::string("123456"));
+    QCOMPARE(fields[2].second, QStringLiteral("192"));
+    QVERIFY(fields[3].second.isEmpty() && fields[4].second.isEmpty());
+
+    // Stored under the name as typed, blanks included.
+    QVERIFY(Account::HasAccountConfig("  zhanglei "));
+    Account::ResetState();
+    const AccountMap& account = Account::GetAccountInfo("  zhanglei ");
+    QCOMPARE(account.value("usr_id"), QStringLiteral("  zhanglei "));
+    QCOMPARE(account.value("usr_psw"), QStringLiteral("123456"));
+    QCOMPARE(account.value("rem_psw"), QStringLiteral("1"));
+    QCOMPARE(account.value("cur_unit"), Record(server));
+    QCOMPARE(account.value("unit_history"), Record(server));
+    QCOMPARE(account.value("User_ID"), QStringLiteral("10001"));
+}
+
+void TestLogin::nonTextReplyValuesStoreEmpty() {
+    TestHttpServer server;
+    server.Reply(200, R"({"Velta":{"EID":"0","User_ID":10001,"UserName":"张磊","Unit_ID":"1001",
+                          "SessionID":"s-2"}})");
+    LoginForm form;
+    form.Fill(Record(server), "zhanglei", "123456");
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    form.button->click();
+    QVERIFY(finished.wait());
+    const AccountMap& account = Account::GetAccountInfo("zhanglei");
+    QCOMPARE(account.value("User_ID"), QString());
+    QCOMPARE(account.value("UserName"), QStringLiteral("张磊"));
+    QCOMPARE(account.value("SessionID"), QStringLiteral("s-2"));
+    QCOMPARE(Account::UserName(), QStringLiteral("张磊"));
+    // Not sent at all: stored empty rather than kept from an earlier user.
+    QVERIFY(account.contains("Nick") && account.value("Nick").isEmpty());
+}
+
+void TestLogin::failuresShowBoxAndStoreNothing() {
+    TestHttpServer server;
+    ModalAnswerer answerer;
+    LoginForm form;
+    form.Fill(Record(server), "zhanglei", "123456");
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+
+    server.Reply(200, R"({"Velta":{"EID":"2","ErrorMessage":"用户名或密码错误"}})");
+    form.button->click();
+    QTRY_COMPARE(answerer.Boxes().size(), 1);
+    QCOMPARE(answerer.Boxes().at(0), QStringLiteral("提示|登录失败: 用户名或密码错误"));
+    QTRY_VERIFY(form.button->isEnabled());
+    QCOMPARE(form.button->text(), QStringLiteral("登录"));
+
+    server.Reply(500, "busy");
+    form.button->click();
+    QTRY_COMPARE(answerer.Boxes().size(), 2);
+    QCOMPARE(answerer.Boxes().at(1), QStringLiteral("提示|登录失败: 500"));
+
+    // Not JSON: no box, the button comes back.
+    server.Reply(200, "<html>maintenance</html>");
+    form.button->click();
+    QTRY_COMPARE(server.Requests().size(), 3);
+    QTRY_VERIFY(form.button->isEnabled());
+    QCOMPARE(answerer.Boxes().size(), 2);
+
+    // Nobody listening: the box names the network's reason, not a bare status number.
+    form.Fill("1001,测试学校,http://127.0.0.1:1/,", "zhanglei", "123456");
+    form.button->click();
+    QTRY_COMPARE(answerer.Boxes().size(), 3);
+    QVERIFY(answerer.Boxes().at(2).startsWith(QStringLiteral("提示|登录失败: ")));
+    QVERIFY(!answerer.Boxes().at(2).endsWith(QStringLiteral(": 0")));
+    QTRY_VERIFY(form.button->isEnabled());
+
+    QVERIFY(finished.isEmpty());
+    QVERIFY(!Account::HasAccountConfig("zhanglei"));
+    QCOMPARE(form.user->text(), QStringLiteral("zhanglei"));
+}
+
+void TestLogin::unitHistoryKeepsLastThree() {
+    TestHttpServer server;
+    server.Reply(200, kOkReply);
+    QStringList units;
+    for (const char* name : {"一中", "二中", "三中", "四中"})
+        units << Record(server, QString::number(units.size() + 1), QString::fromUtf8(name));
+    const auto login_to = [](const QString& unit) {
+        LoginForm form;
+        form.Fill(unit, "zhanglei", "123456");
+        QSignalSpy finished(form.login, &Login::tobe_quit);
+        form.button->click();
+        return finished.wait();
+    };
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(login_to(units[i]));
+    QCOMPARE(History("zhanglei"), units.mid(0, 3));
+    QVERIFY(login_to(units[1]));
+    QCOMPARE(History("zhanglei"), units.mid(0, 3));
+    QVERIFY(login_to(units[3]));
+    QCOMPARE(History("zhanglei"), units.mid(1, 3));
+    QCOMPARE(Account::GetAccountInfo("zhanglei").value("cur_unit"), units[3]);
+    QVERIFY(login_to(units[0]));
+    QCOMPARE(History("zhanglei"), QStringList({units[2], units[3], units[0]}));
+
+    // A user logging in for the first time does not inherit the previous user's units.
+    QVERIFY([&] {
+        LoginForm form;
+        form.Fill(units[1], "wangfang", "123456");
+        QSignalSpy finished(form.login, &Login::tobe_quit);
+        form.button->click();
+        return finished.wait();
+    }());
+    QCOMPARE(History("wangfang"), QStringList({units[1]}));
+}
+
+void TestLogin::storedSettingsFillTheForm() {
+    {
+        LoginForm form(true);
+        QVERIFY(form.unit->text().isEmpty() && form.user->text().isEmpty());
+        QVERIFY(form.psw->text().isEmpty());
+        QVERIFY(!form.button->isDown());
+        QVERIFY(form.avatar->styleSheet().contains("default_avatar.png"));
+    }
+    const QString first = "1,一中,http://127.0.0.1:9/,";
+    const QString last = "2,二中,http://127.0.0.1:9/,";
+    StoreAccount("zhanglei", {{"rem_psw", "0"},
+                              {"usr_psw", ""},
+                              {"cur_unit", ""},
+                              {"unit_history", first + "|" + last},
+                              {"User_ID", "10001"},
+                              {"Unit_ID", "2"}});
+    // The unit's avatar folder is that of the unit shown.
+    const QString avatars = Account::DataRoot() + "/account/zhanglei/2/avatar";
+    QVERIFY(QDir().mkpath(avatars));
+    QImage picture(40, 40, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(avatars + "/10001.png"));
+
+    LoginForm form(true);
+    QCOMPARE(form.user->text(), QStringLiteral("zhanglei"));
+    QCOMPARE(form.unit->text(), QStringLiteral("二中"));
+    QCOMPARE(form.unit->UnitRecord(), last);
+    QVERIFY(form.psw->text().isEmpty());
+    QVERIFY(!form.remember->isChecked());
+    QVERIFY(!form.button->isDown());
+    QVERIFY(form.avatar->styleSheet().isEmpty());
+    const QImage shown = form.avatar->pixmap(Qt::ReturnByValue).toImage();
+    QCOMPARE(shown.size(), form.avatar->size());
+    QCOMPARE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::red));
+    QCOMPARE(shown.pixelColor(0, 0).alpha(), 0);
+}
+
+void TestLogin::autoLoginOnlyAtFirstStart() {
+    SimServer sim(200, 200);
+    QVERIFY(sim.IsRunning());
+    StoreAccount("zhanglei", {{"rem_psw", "1"},
+                              {"usr_psw", "123456"},
+                              {"cur_unit", sim.UnitRecord()},
+                              {"unit_history", sim.UnitRecord()},
+                              {"Unit_ID", "1001"}});
+    {
+        // Back from the main window the user wants to choose, not to be logged in again.
+        LoginForm form(false);
+        QCOMPARE(form.psw->text(), QStringLiteral("123456"));
+        QVERIFY(form.remember->isChecked());
+        QVERIFY(!form.button->isDown());
+    }
+    Account::ResetState();
+    LoginForm form(true);
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    QVERIFY(form.button->isDown());
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("zhanglei"));
+    QCOMPARE(Account::GetAccountInfo("zhanglei").value("UserName"), QStringLiteral("张磊"));
+}
+
+void TestLogin::closeButtonReportsCancel() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    LoginForm form;
+    form.user->setText("zhanglei");
+    form.login->show();
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    form.login->findChild<QPushButton*>("close_btn")->click();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().at(0).toBool(), false);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("zhanglei"));
+    // What ends the process once the window is gone.
+    QVERIFY(QApplication::quitOnLastWindowClosed());
+    QVERIFY(!form.login->isVisible());
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestLogin::chooserCascadesThroughObjectsAndArrays() {
+    GroupChose chooser;
+    chooser.SetHistory({});
+    auto* province = chooser.findChild<QComboBox*>("province_combo");
+    auto* city = chooser.findChild<QComboBox*>("city_combo");
+    auto* district = chooser.findChild<QComboBox*>("district_combo");
+    auto* list = chooser.findChild<QListWidget*>("group_list_wid");
+    QSignalSpy requests(&chooser, &GroupChose::update_group_info);
+
+    chooser.FillProvinces("not json");
+    QCOMPARE(province->count(), 0);
+    chooser.FillProvinces(R"({"Velta":{"Area":[
+        {"Name":"甲省","Area":[
+            {"Name":"甲一市","Area":[{"Name":"区一","ID":"11"},{"Name":"区二","ID":"12"}]},
+            {"Name":"甲二市","Area":{"Name":"区三","ID":"21"}}]},
+        {"Name":"乙省","Area":{"Name":"乙一市","Area":[{"Name":"区四","ID":"31"}]}}]}})");
+    QCOMPARE(province->count(), 2);
+    QCOMPARE(city->count(), 2);
+    QCOMPARE(district->count(), 2);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.last().at(0).toString(), QStringLiteral("11"));
+
+    city->setCurrentIndex(1);
+    QCOMPARE(district->count(), 1);
+    QCOMPARE(district->currentText(), QStringLiteral("区三"));
+    QCOMPARE(requests.last().at(0).toString(), QStringLiteral("21"));
+
+    province->setCurrentIndex(1);
+    QCOMPARE(city->count(), 1);
+    QCOMPARE(district->count(), 1);
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(requests.last().at(0).toString(), QStringLiteral("31"));
+
+    chooser.on_group_info_active(R"({"Velta":{"R":{"Unit_ID":"7","UnitName":"七中",
+                                    "UnitUrl":"http://h/unit/7/","UnitUrl2":"www.q.cn"}}})");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(chooser.UnitRecords(), QStringList({"7,七中,http://h/unit/7/,www.q.cn"}));
+    chooser.on_group_info_active(R"({"Velta":{"R":[{"Unit_ID":"1","UnitName":"一中"},
+                                    {"Unit_ID":"2","UnitName":"二中"}]}})");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(chooser.UnitRecords().at(1), QStringLiteral("2,二中,,"));
+    chooser.on_group_info_active("oops");
+    QCOMPARE(list->count(), 0);
+    QVERIFY(chooser.UnitRecords().isEmpty());
+}
+
+void TestLogin::chooserConfirmPrefersHistory() {
+    const QByteArray units = R"({"Velta":{"R":[
+        {"Unit_ID":"1","UnitName":"实验小学","UnitUrl":"http://new/","UnitUrl2":""},
+        {"Unit_ID":"2","UnitName":"实验小学分校","UnitUrl":"http://new/","UnitUrl2":""}]}})";
+    const QString old_record = "1,实验小学,http://old/,";
+    // Runs the chooser modally; `row` is clicked, -1 closes it without a choice.
+    const auto choose = [&](int row) {
+        auto* chooser = new GroupChose;
+        chooser->SetHistory({old_record});
+        chooser->on_group_info_active(units);
+        QStringList answers;
+        ModalAnswerer answerer([row](QWidget* modal) {
+            auto* list = modal->findChild<QListWidget*>("group_list_wid");
+            if (row >= 0)
+                ClickUnit(list, row);
+            else
+                modal->findChild<QPushButton*>("close_btn")->click();
+        });
+        chooser->SetRegionData("{}", [&answers](const QString& record) { answers << record; });
+        return answers;
+    };
+    QCOMPARE(choose(1), QStringList({"2,实验小学分校,http://new/,"}));
+    QCOMPARE(choose(0), QStringList({old_record}));
+    QCOMPARE(choose(-1), QStringList({QString()}));
+}
+
+void TestLogin::chooserThroughLoginWindow() {
+    SimServer sim(200, 200);
+    QVERIFY(sim.IsRunning());
+    AppInfo::SetVendorHost(sim.VendorHost());
+    LoginForm form;
+    QString region;
+    ModalAnswerer answerer([&region](QWidget* modal) {
+        auto* list = modal->findChild<QListWidget*>("group_list_wid");
+        // Waits in the dialog's own loop for the units of the first district.
+        auto* poll = new QTimer(modal);
+        QObject::connect(poll, &QTimer::timeout, modal, [modal, list, poll, &region] {
+            if (list->count() == 0)
+                return;
+            poll->stop();
+            for (const char* name : {"province_combo", "city_combo", "district_combo"})
+                region += modal->findChild<QComboBox*>(name)->currentText() + '/';
+            ClickUnit(list, 0);
+        });
+        poll->start(20);
+    });
+    form.login->findChild<QPushButton*>("chose_group_btn")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(form.unit->text(), QStringLiteral("鹿鸣实验小学"), 10000);
+    QCOMPARE(region, QStringLiteral("浙江省/杭州市/鹿鸣区/"));
+    QCOMPARE(form.unit->UnitRecord(), sim.UnitRecord("1001"));
+
+    form.Fill(form.unit->UnitRecord(), "zhanglei", "123456");
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    form.button->click();
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.first().at(0).toBool(), true);
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"
