@@ -1,0 +1,160 @@
+#include "MsgParse.h"
+
+#include <QDateTime>
+#include <QDebug>
+
+#include "ConnectListStore.h"
+#include "GroupInfoStore.h"
+#include "MessageStore.h"
+#include "PollReplyReader.h"
+#include "ReplyStorer.h"
+#include "SysMsgStore.h"
+#include "base/SqlExec.h"
+
+namespace {
+
+bool IsFileType(int msg_type) {
+    return msg_type == 2 || msg_type == 3 || msg_type == 5;
+}
+
+}  // namespace
+
+// The account is copied here, on the thread that signed in, before any worker thread runs.
+MsgParse::MsgParse(QObject* parent)
+    : QObject(parent),
+      account_(Account::GetAccountInfo(Account::CurUserId())),
+      client_code_(Account::DeviceId()) {}
+
+MsgParse::~MsgParse() {
+    qDebug() << "MsgParse::~MsgParse";
+}
+
+void MsgParse::OnStart() {
+    position_ = SysMsgStore::LoadPosition(client_code_);
+    SendConnectList(true);
+    SendSysList();
+    emit req_heart_msg(position_.ToList());
+}
+
+void MsgParse::OnHeartBeatMsgToParse(QString data) {
+    const PollReply reply = PollReplyReader(account_).Read(data);
+    ReplyStorer storer(&position_, client_code_);
+    EmitOutcome(storer.Store(reply));
+    emit req_heart_msg(position_.ToList());
+}
+
+void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
+    for (const auto& download : outcome.downloads)
+        emit download_resource(download.first, download.second);
+    for (const QString& other_id : outcome.avatars)
+        emit req_avatar(other_id);
+    for (const auto& mark : outcome.read_marks)
+        emit update_msg_is_read(mark.first, mark.second);
+    if (outcome.list_changed)
+        SendConnectList(false);
+    if (!outcome.new_other_ids.isEmpty())
+        emit update_msg_page_ui(outcome.new_other_ids);
+    if (!outcome.received_ids.isEmpty())
+        emit msgs_has_receive(1, outcome.received_ids);
+    if (!outcome.sys_remind_ids.isEmpty() || !outcome.received_ids.isEmpty())
+        NotifyTray();
+    if (!outcome.sys_remind_ids.isEmpty() || outcome.sys_changed) {
+        SendSysList();
+        if (outcome.sys_changed)
+            emit fix_sys_msg_count_ui(ConnectListStore::SystemNumber());
+    }
+    emit update_msg_count_to_bubble_on_main_wid(ConnectListStore::UnreadTotal());
+}
+
+void MsgParse::SendConnectList(bool first) {
+    const ConnectListItemInfoPointers list = ConnectListStore::Build(first);
+    if (list.isEmpty())
+        return;
+    if (first) {
+        for (const ConnectListItemInfo* item : list)
+            emit req_avatar(QString::number(item->other_id));
+    }
+    emit update_connect_list_ui(list);
+}
+
+void MsgParse::SendSysList() {
+    const MessageSysItemInfoPointers list = SysMsgStore::BuildList();
+    if (!list.isEmpty())
+        emit msgs_sys_has_receive(list);
+}
+
+void MsgParse::NotifyTray() {
+    const int total = ConnectListStore::UnreadTotal();
+    if (total != 0)
+        emit notify_tray(ConnectListStore::TopUnreadOtherId(), total);
+}
+
+void MsgParse::OnUpdateDBGroupInfo(QStringList infos) {
+    const bool in_transaction = SqlExec::Begin();
+    GroupInfoStore::Save(infos);
+    if (in_transaction)
+        SqlExec::Commit();
+}
+
+void MsgParse::OnMsgSend(int other_id, QString other_name, int msg_type, int tmp_msg_id,
+                         QString content_or_local_url) {
+    const int id = StoreOwnMessage(other_id, other_name, msg_type, content_or_local_url);
+    if (id == -1) {
+        qDebug().noquote() << "!!! MsgParse::OnMsgSend: message not stored";
+        return;
+    }
+    tmp_msg_ids_.insert(id, tmp_msg_id);
+    SendConnectList(false);
+    emit req_send_msg(other_id, other_name, id, msg_type, content_or_local_url);
+    emit update_to_id(other_id, id);
+}
+
+int MsgParse::StoreOwnMessage(int other_id, const QString& other_name, int msg_type,
+                              const QString& content_or_local_url) {
+    MessageRecord msg;
+    const bool file = IsFileType(msg_type);
+    msg.content = file ? QString() : content_or_local_url;
+    msg.url = file ? content_or_local_url : QString();
+    msg.other_id = other_id;
+    msg.other_name = other_name;
+    msg.client_message_id = -1;
+    msg.send_or_receive = 1;
+    msg.is_send = -1;
+    msg.message_id = -1;
+    msg.user_id = account_.value(QStringLiteral("User_ID")).toInt();
+    msg.user_name = account_.value(QStringLiteral("UserName"));
+    msg.unit_id = account_.value(QStringLiteral("Unit_ID")).toInt();
+    msg.send_date = QDateTime::currentDateTime();
+    msg.msg_type = msg_type;
+    msg.client_code = client_code_;
+
+    const bool in_transaction = SqlExec::Begin();
+    const int id = MessageStore::Insert(msg);
+    const bool stored = id != -1 && MessageStore::SetClientMessageId(id);
+    if (stored)
+        ConnectListStore::ApplySent(MessageStore::Row(id));
+    if (!in_transaction)
+        return stored ? id : -1;
+    if (stored && SqlExec::Commit())
+        return id;
+    SqlExec::Rollback();
+    return -1;
+}
+
+void MsgParse::OnMsgReSend(int client_msg_id, int other_id, QString other_name, int msg_type,
+                           int tmp_msg_id, QString content_or_local_url) {
+    if (!MessageStore::Row(client_msg_id).isEmpty())
+        MessageStore::Delete(client_msg_id);
+    OnMsgSend(other_id, other_name, msg_type, tmp_msg_id, content_or_local_url);
+}
+
+void MsgParse::OnMsgSendReback(int client_msg_id, int state, QString err_msg_or_msg_id) {
+    const QVariantMap row = MessageStore::Row(client_msg_id);
+    if (row.isEmpty())
+        return;
+    const int tmp_msg_id = tmp_msg_ids_.take(client_msg_id);
+    if (MessageStore::SetSendState(client_msg_id, state, err_msg_or_msg_id)) {
+        emit update_msg_send_reback_state(row.value("other_id").toInt(), tmp_msg_id, state,
+                                          err_msg_or_msg_id);
+    }
+}

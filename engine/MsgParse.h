@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "ConnectListItemInfo.h"
+#include "MessageSysItemInfo.h"
+#include "PollPosition.h"
+#include "ReplyOutcome.h"
+#include "base/Account.h"
+
+// Owns the local message store of the signed-in user: stores every poll reply and asks for the
+// next poll, stores messages written here before they are sent, and tells the widgets and the
+// other workers what changed.
+class MsgParse : public QObject {
+    Q_OBJECT
+public:
+    explicit MsgParse(QObject* parent = nullptr);
+    ~MsgParse() override;
+
+    const PollPosition& Position() const { return position_; }
+
+signals:
+    void req_heart_msg(QList<int> msg_ids);
+    void update_connect_list_ui(ConnectListItemInfoPointers connects);
+    void download_resource(int msg_type, QString url);
+    void update_msg_page_ui(QList<int> new_other_ids);
+    void msgs_has_receive(int read_or_receive, QList<int> message_ids);
+    void req_avatar(QString other_id);
+    void msgs_sys_has_receive(MessageSysItemInfoPointers sys_msgs);
+    void req_send_msg(int other_id, QString other_name, int client_message_id, int msg_type,
+                      QString content_or_file_local_url);
+    void update_msg_send_reback_state(int other_id, int tmp_msg_id, int state,
+                                      QString err_msg_or_msg_id);
+    void update_msg_is_read(int other_id, int message_id);
+    void update_msg_count_to_bubble_on_main_wid(int count);
+    void update_to_id(int other_id, int client_message_id);
+    void notify_tray(int other_id, int nums);
+    void fix_sys_msg_count_ui(int count);
+
+public slots:
+    void OnStart();
+    void OnHeartBeatMsgToParse(QString data);
+    void OnUpdateDBGroupInfo(QStringList infos);
+    void OnMsgSend(int other_id, QString other_name, int msg_type, int tmp_msg_id,
+                   QString content_or_local_url);
+    void OnMsgReSend(int client_msg_id, int other_id, QString other_name, int msg_type,
+                     int tmp_msg_id, QString content_or_local_url);
+    void OnMsgSendReback(int client_msg_id, int state, QString err_msg_or_msg_id);
+
+private:
+    void EmitOutcome(const ReplyOutcome& outcome);
+    void SendConnectList(bool first);
+    void SendSysList();
+    void NotifyTray();
+    // The new row id, or -1.
+    int StoreOwnMessage(int other_id, const QString& other_name, int msg_type,
+                        const QString& content_or_local_url);
+
+    PollPosition position_;
+    AccountMap account_;
+    QString client_code_;
+    // client_message_id -> the page's temporary number of the bubble.
+    QHash<int, int> tmp_msg_ids_;
+};

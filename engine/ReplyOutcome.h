@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// What storing one poll reply changed, for the signals that follow it.
+struct ReplyOutcome {
+    bool list_changed = false;
+    // The system entry of the conversation list changed.
+    bool sys_changed = false;
+    QList<int> new_other_ids;
+    QList<int> received_ids;
+    // (msg_type, url) of attachments to fetch at once.
+    QList<QPair<int, QString>> downloads;
+    QStringList avatars;
+    // (other_id, message_id) of own messages the other side has read.
+    QList<QPair<int, int>> read_marks;
+    // Categories of the reply's system messages, latest message last.
+    QList<int> sys_remind_ids;
+};

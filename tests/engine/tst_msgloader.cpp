@@ -1,0 +1,150 @@
+// Pages of one conversation: newest page, older pages of 40, new rows only, and the row the
+// page already shows after sending.
+
+#include <QtTest>
+
+#include "EngineTestEnv.h"
+#include "engine/EngineMetaTypes.h"
+#include "engine/MessageStore.h"
+#include "engine/MsgLoader.h"
+
+using namespace engine_test;
+
+namespace {
+
+int Store(int other_id, int message_id, int msg_type = 1, const QString& url = QString(),
+          int send_or_receive = 0, int is_send = 1) {
+    MessageRecord msg;
+    msg.other_id = other_id;
+    msg.other_name = QStringLiteral("名字");
+    msg.message_id = message_id;
+    msg.msg_type = msg_type;
+    msg.url = url;
+    msg.send_or_receive = send_or_receive;
+    msg.is_send = is_send;
+    msg.content = QStringLiteral("m%1").arg(message_id);
+    msg.send_date = QDateTime(QDate(2024, 5, 6), QTime(8, 0)).addSecs(message_id);
+    return MessageStore::Insert(msg);
+}
+
+struct LoaderProbe {
+    MsgLoader loader;
+    QSignalSpy pages{&loader, &MsgLoader::msg_load_ready};
+    QSignalSpy nulls{&loader, &MsgLoader::msg_null_load_ready};
+
+    ~LoaderProbe() { FreeRecords<MessageItemInfoPointers>(pages); }
+
+    // Row ids of the last page.
+    QList<int> LastIds() const {
+        QList<int> ids;
+        for (const MessageItemInfo* item : Last())
+            ids.append(item->id);
+        return ids;
+    }
+    MessageItemInfoPointers Last() const {
+        return pages.last().at(0).value<MessageItemInfoPointers>();
+    }
+};
+
+QList<int> Range(int from, int to) {
+    QList<int> ids;
+    for (int id = from; id <= to; ++id)
+        ids.append(id);
+    return ids;
+}
+
+}  // namespace
+
+class TestMsgLoader : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { EngineMetaTypes::Register(); }
+    void init() { QVERIFY(SignIn()); }
+
+    void pagesGoBackFortyAtATime();
+    void newMessagesAreDeliveredOnce();
+    void recordsCarryGroupAndFileNames();
+};
+
+void TestMsgLoader::pagesGoBackFortyAtATime() {
+    for (int i = 1; i <= 90; ++i) {
+        Store(2001, i);
+        Store(2002, 1000 + i);
+    }
+    LoaderProbe probe;
+    probe.loader.OnUpdateMsgPage(2003, 0, 0);
+    QCOMPARE(probe.nulls.size(), 1);
+    QCOMPARE(probe.nulls.at(0).at(0).toInt(), 2003);
+    QVERIFY(probe.pages.isEmpty());
+
+    // Rows of 2001 have the odd ids 1..179.
+    auto odd = [](int from, int to) {
+        QList<int> ids;
+        for (int i = from; i <= to; ++i)
+            ids.append(2 * i - 1);
+        return ids;
+    };
+    probe.loader.OnUpdateMsgPage(2001, 0, 0);
+    QCOMPARE(probe.LastIds(), odd(51, 90));
+    QCOMPARE(probe.Last().first()->content, QStringLiteral("m51"));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), odd(11, 50));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), odd(1, 10));
+    probe.loader.OnUpdateMsgPage(2001, 1, 1);
+    QCOMPARE(probe.pages.size(), 3);
+    QCOMPARE(probe.nulls.size(), 1);
+}
+
+void TestMsgLoader::newMessagesAreDeliveredOnce() {
+    for (int i = 1; i <= 3; ++i)
+        Store(2001, i);
+    LoaderProbe probe;
+    probe.loader.OnUpdateMsgPage(2001, 0, 0);
+    QCOMPARE(probe.LastIds(), Range(1, 3));
+
+    Store(2001, 4);
+    Store(2001, 5);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), Range(4, 5));
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.pages.size(), 2);
+
+    // The page already shows what it sent; only the answer after it is new.
+    const int sent = Store(2001, -1, 1, QString(), 1, -1);
+    probe.loader.OnUpdateToId(2001, sent);
+    const int answer = Store(2001, 7);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), QList<int>{answer});
+
+    // A conversation not loaded yet gets its newest page; the system entry gets nothing.
+    Store(2002, 8);
+    Store(0, 9);
+    probe.loader.OnNewMsgComming({0, 2002});
+    QCOMPARE(probe.pages.size(), 4);
+    QCOMPARE(probe.Last().first()->other_id, 2002);
+}
+
+void TestMsgLoader::recordsCarryGroupAndFileNames() {
+    SqlExec::Insert(
+        QStringLiteral("INSERT INTO group_infos (group_id, group_name) VALUES (300, "
+                       "'语文组')"));
+    Store(-300, 1, 2, QStringLiteral("files/42|教案.docx"));
+    Store(-300, 2, 3, QStringLiteral("/home/t/本地.png"), 1, -1);
+    Store(-300, 3, 3, QStringLiteral("no-bar.png"));
+    Store(-300, 4, 1, QStringLiteral("ignored|x"));
+    LoaderProbe probe;
+    probe.loader.OnUpdateMsgPage(-300, 0, 0);
+    const MessageItemInfoPointers items = probe.Last();
+    QCOMPARE(items.size(), 4);
+    QCOMPARE(items.at(0)->group_name, QStringLiteral("语文组"));
+    QCOMPARE(items.at(0)->file_name, QStringLiteral("教案.docx"));
+    QCOMPARE(items.at(1)->file_name, QStringLiteral("/home/t/本地.png"));
+    QCOMPARE(items.at(2)->file_name, QStringLiteral("no-bar.png"));
+    QCOMPARE(items.at(3)->file_name, QString());
+    QCOMPARE(items.at(0)->send_date, QDateTime(QDate(2024, 5, 6), QTime(8, 0, 1)));
+    QCOMPARE(items.at(1)->is_send, -1);
+}
+
+QTEST_GUILESS_MAIN(TestMsgLoader)
+#include "tst_msgloader.moc"
