@@ -14,6 +14,7 @@
 #include <QPolygonF>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace {
 const int kShadowMargin = 10;
@@ -54,10 +55,17 @@ void GroupChose::SetHistory(const QStringList& history) {
 }
 
 void GroupChose::SetRegionData(const QByteArray& data, Completion done) {
-    done_ = std::move(done);
     FillProvinces(data);
-    if (exec() != QDialog::Accepted && done_)
-        done_(QString());
+    // Deleted on close, the dialog may be gone before exec() returns: afterwards only locals.
+    const auto chosen = std::make_shared<bool>(false);
+    done_ = [done, chosen](const QString& record) {
+        *chosen = true;
+        if (done)
+            done(record);
+    };
+    exec();
+    if (!*chosen && done)
+        done(QString());
 }
 
 void GroupChose::FillProvinces(const QByteArray& data) {

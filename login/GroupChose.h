@@ -30,7 +30,7 @@ public:
     // Stores the unit records used before and builds the interface.
     void SetHistory(const QStringList& history);
     // Fills the provinces from an "Area_GetXD" reply, runs the dialog modally and reports the
-    // outcome through `done`.
+    // outcome through `done`, exactly once.
     void SetRegionData(const QByteArray& data, Completion done);
     // Fills the provinces only; the cascade below them follows.
     void FillProvinces(const QByteArray& data);

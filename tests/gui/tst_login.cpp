@@ -372,11 +372,14 @@ void TestLogin::chooserConfirmPrefersHistory() {
         chooser->on_group_info_active(units);
         QStringList answers;
         ModalAnswerer answerer([row](QWidget* modal) {
-            auto* list = modal->findChild<QListWidget*>("group_list_wid");
+            const QPointer<QWidget> dialog(modal);
             if (row >= 0)
-                ClickUnit(list, row);
+                ClickUnit(modal->findChild<QListWidget*>("group_list_wid"), row);
             else
                 modal->findChild<QPushButton*>("close_btn")->click();
+            // The dialog deletes itself on closing, at times before its exec() has returned.
+            QTRY_VERIFY(!dialog || dialog->isHidden());
+            delete dialog.data();
         });
         chooser->SetRegionData("{}", [&answers](const QString& record) { answers << record; });
         return answers;
