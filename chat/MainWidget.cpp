@@ -25,7 +25,6 @@ namespace {
 const int kShadowMargin = 10;
 const int kAvatarSize = 36;
 const int kMaximiseBelowWidth = 901;
-const int kWatchdogMs = 60000;
 const int kAvatarRequestDelayMs = 2000;
 const int kAvatarRecheckDelayMs = 3000;
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
@@ -41,8 +40,6 @@ MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
 
 MainWidget::~MainWidget() {
     qDebug() << "MainWidget::~MainWidget";
-    if (watchdog_->isActive())
-        watchdog_->stop();
 }
 
 void MainWidget::Init() {
@@ -55,9 +52,6 @@ void MainWidget::Init() {
     ShowUser();
     ConnectSignals();
     msg_bubble_btn_->Button()->animateClick(100);
-    watchdog_ = new QTimer(this);
-    watchdog_->setInterval(kWatchdogMs);
-    connect(watchdog_, &QTimer::timeout, this, &MainWidget::OnWatchdogTimeout);
 }
 
 void MainWidget::SetupUI() {
@@ -243,20 +237,6 @@ void MainWidget::OnOpenEmailView() {
 
 void MainWidget::OnUpdateMsgCount(int count) {
     msg_bubble_btn_->SetCount(count);
-}
-
-void MainWidget::OnHeartMsgEid(const QString& eid) {
-    if (eid == QLatin1String("1")) {
-        watchdog_->stop();
-        emit re_login();
-        return;
-    }
-    watchdog_->start();
-}
-
-void MainWidget::OnWatchdogTimeout() {
-    watchdog_->stop();
-    emit re_login();
 }
 
 void MainWidget::OnPlayAudioFile(const QString& res_path) {

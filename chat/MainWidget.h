@@ -11,7 +11,6 @@ class QLabel;
 class QMediaPlayer;
 class QPushButton;
 class QStackedWidget;
-class QTimer;
 
 // The window the user works in after logging in: header with avatar, name, page buttons and
 // window buttons; below it the message page and the schedule page.
@@ -36,8 +35,6 @@ public slots:
     void OnOpenEmailView();
     // The unread total on the message page button; 0 hides the bubble.
     void OnUpdateMsgCount(int count);
-    // Every heartbeat answer: "1" means the session is gone; silence for a minute too.
-    void OnHeartMsgEid(const QString& eid);
     void OnPlayAudioFile(const QString& res_path);
     void OnCatchExceptions();
 
@@ -55,7 +52,6 @@ private:
     void ConnectSignals();
     void ShowOnMessagePage();
     void OnMaxBtn();
-    void OnWatchdogTimeout();
 
     void ShowUser();
     bool ShowOwnAvatar();
@@ -66,7 +62,6 @@ private:
     QPoint press_pos_;
 
     QMediaPlayer* player_ = nullptr;
-    QTimer* watchdog_ = nullptr;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;
