@@ -16,7 +16,8 @@ QString FileName(const QVariantMap& row, int msg_type) {
         row.value("send_or_receive").toInt() == 1 && row.value("is_send").toInt() == -1;
     if (unsent_own || !url.contains(QLatin1Char('|')))
         return url;
-    return url.section(QLatin1Char('|'), 1);
+    // "reference|name", with the size or length as a third field for files and voice.
+    return url.section(QLatin1Char('|'), 1, 1);
 }
 
 }  // namespace

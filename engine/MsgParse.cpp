@@ -9,6 +9,7 @@
 #include "PollReplyReader.h"
 #include "ReplyStorer.h"
 #include "SysMsgStore.h"
+#include "WalCheckpoint.h"
 #include "base/SqlExec.h"
 
 namespace {
@@ -30,6 +31,7 @@ MsgParse::~MsgParse() {
 }
 
 void MsgParse::OnStart() {
+    WalCheckpoint::DeferAutomatic();
     position_ = SysMsgStore::LoadPosition(client_code_);
     SendConnectList(true);
     SendSysList();
@@ -41,6 +43,8 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     ReplyStorer storer(&position_, client_code_);
     EmitOutcome(storer.Store(reply));
     emit req_heart_msg(position_.ToList());
+    if (reply.IsEmpty())
+        WalCheckpoint::RunPassive();
 }
 
 void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {

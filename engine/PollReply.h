@@ -35,4 +35,10 @@ struct PollReply {
     QList<int> bell_log_ids;
     // -1 when the reply carries no "Velta.MaxNumUpdateLog_ID".
     int max_num_update_log_id = -1;
+
+    // Nothing to store: the poll ran out of time without news.
+    bool IsEmpty() const {
+        return messages.isEmpty() && num_updates.isEmpty() && status_logs.isEmpty() &&
+               bell_log_ids.isEmpty();
+    }
 };

@@ -50,10 +50,10 @@ QString ResourceDownloader::LocalPath(int type, const QString& name) {
     return QStringLiteral("%1/%2/%3").arg(Account::MsgPath(), folder, file_name);
 }
 
-QString ResourceDownloader::NameOf(const QString& url) {
-    if (url.contains(QLatin1Char('|')))
-        return url.section(QLatin1Char('|'), -1);
-    return QFileInfo(url).fileName();
+QString ResourceDownloader::NameOf(int type, const QString& url) {
+    if (!url.contains(QLatin1Char('|')))
+        return QFileInfo(url).fileName();
+    return url.section(QLatin1Char('|'), type == 2 ? 2 : 1, type == 2 ? 2 : 1);
 }
 
 void ResourceDownloader::OnStart() {
@@ -82,8 +82,9 @@ void ResourceDownloader::OnDownloadResource(int type, QString url) {
 
 void ResourceDownloader::OnOpenResource(int type, QString url) {
     // A message written here still points at the file it was sent from.
-    const QString path =
-        QFileInfo(url).isAbsolute() && QFileInfo::exists(url) ? url : LocalPath(type, NameOf(url));
+    const QString path = QFileInfo(url).isAbsolute() && QFileInfo::exists(url)
+                             ? url
+                             : LocalPath(type, NameOf(type, url));
     if (path.isEmpty())
         return;
     if (!QFileInfo::exists(path)) {

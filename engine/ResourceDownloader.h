@@ -18,8 +18,9 @@ public:
 
     // "<message folder>/<file|image|audio|video>/<name>"; empty for other types.
     static QString LocalPath(int type, const QString& name);
-    // The file name carried by a url: after the last "|", or the name of a local path.
-    static QString NameOf(const QString& url);
+    // The file name in a url: "reference|name[|length]" for media, "message id|reference|name"
+    // for a file the page asks for, or a local path.
+    static QString NameOf(int type, const QString& url);
 
 signals:
     void update_download_percent(QHash<QString, QString> message_id_percent);

@@ -1,26 +1,18 @@
 #pragma once
 
-// Shared by the engine tests: a signed-in test account with a fresh msg.db, a small HTTP server
-// that answers with canned replies, and builders for poll replies.
+// Shared by the engine tests: a signed-in account with a fresh msg.db, database probes and
+// builders for poll replies.
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
-#include <QMap>
 #include <QSignalSpy>
-#include <QString>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QUrl>
-#include <functional>
 
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
 #include "base/SqlExec.h"
+#include "tests/support/TestHttpServer.h"
 
 namespace engine_test {
 
@@ -39,52 +31,64 @@ inline bool SignInAs(const QString& login, int user_id, const QString& unit_reco
             .removeRecursively();
     }
     AccountMap& account = Account::GetAccountInfo(login);
-    account.clear();
-    account["usr_id"] = login;
-    account["User_ID"] = QString::number(user_id);
-    account["UserName"] = QStringLiteral("王老师");
-    account["Unit_ID"] = unit_id;
-    account["SessionID"] = session;
-    account["cur_unit"] = unit_record;
+    account = {{"usr_id", login},      {"User_ID", QString::number(user_id)},
+               {"UserName", "王老师"}, {"Unit_ID", unit_id},
+               {"SessionID", session}, {"cur_unit", unit_record}};
     Account::SaveAccountInfo(login);
     Account::SetCurUserId(login);
     return Account::InitDB() && Account::InitMsgPath() && Account::InitAvatarPath();
 }
 
-// User 1001 of unit 7 at `unit_base`, with an empty msg.db and message folder.
+// User 1001 of unit 7, whose services answer at `unit_base`.
 inline bool SignIn(const QString& unit_base = QStringLiteral("http://127.0.0.1:9/")) {
-    return SignInAs(QStringLiteral("teacher"), kUserId,
-                    QStringLiteral("7,第一中学,%1,").arg(unit_base), QStringLiteral("session-1"));
+    return SignInAs("teacher", kUserId, QStringLiteral("7,第一中学,%1,").arg(unit_base),
+                    "session-1");
 }
 
 inline int Count(const QString& sql, const SqlParams& params = SqlParams()) {
     return SqlExec::SelectInt(sql, params);
 }
-
 inline QVariantMap Row(const QString& sql, const SqlParams& params = SqlParams()) {
     return SqlExec::SelectRow(sql, params);
 }
-
-inline int Order(int other_id) {
-    return Count(QStringLiteral("SELECT message_order FROM message_list WHERE other_id=:id"),
-                 {{"id", other_id}});
+inline QVariantMap Message(qint64 message_id) {
+    return Row("SELECT * FROM message_all WHERE message_id=:id", {{"id", message_id}});
 }
-
-inline int Number(int other_id) {
-    return Count(QStringLiteral("SELECT number FROM message_list WHERE other_id=:id"),
-                 {{"id", other_id}});
-}
-
 inline int MessageCount() {
-    return Count(QStringLiteral("SELECT COUNT(*) FROM message_all"));
+    return Count("SELECT COUNT(*) FROM message_all");
+}
+inline int Order(int other_id) {
+    return Count("SELECT message_order FROM message_list WHERE other_id=:id", {{"id", other_id}});
+}
+inline int Number(int other_id) {
+    return Count("SELECT number FROM message_list WHERE other_id=:id", {{"id", other_id}});
 }
 
-// Deletes the heap records of every list a spy caught (they belong to the receiver).
+// Deletes the records of every list a spy caught: they belong to the receiver.
 template <typename Pointers>
-void FreeRecords(QSignalSpy& spy, int arg = 0) {
+void FreeRecords(QSignalSpy& spy) {
     for (const QList<QVariant>& call : spy)
-        qDeleteAll(call.at(arg).value<Pointers>());
+        qDeleteAll(call.at(0).value<Pointers>());
     spy.clear();
+}
+
+// Form fields of a request that reached a TestHttpServer.
+inline QStringList FieldNames(const TestHttpServer::Request& request) {
+    QStringList names;
+    for (const auto& field : TestHttpServer::DecodeForm(request.body))
+        names.append(field.first);
+    return names;
+}
+inline QString Field(const TestHttpServer::Request& request, const QString& name) {
+    for (const auto& field : TestHttpServer::DecodeForm(request.body)) {
+        if (field.first == name)
+            return field.second;
+    }
+    return QString();
+}
+
+inline QByteArray Envelope(const QJsonObject& velta) {
+    return QJsonDocument(QJsonObject{{"Velta", velta}}).toJson(QJsonDocument::Compact);
 }
 
 // One element of "Velta.M"; every value travels as a string.
@@ -93,33 +97,41 @@ struct ChatMsg {
     int send_id = 2001;
     int receive_id = kUserId;
     int send_id2 = 0;
-    QString send_name = QStringLiteral("李老师");
-    QString receive_name = QStringLiteral("王老师");
-    QString content = QStringLiteral("你好");
+    QString send_name = "李老师";
+    QString receive_name = "王老师";
+    QString content = "你好";
     int client_message_id = 0;
-    QString send_date = QStringLiteral("2024/5/6 8:09:10");
+    QString send_date = "2024/5/6 8:09:10";
     int msg_type = 1;
     QString url;
     int is_read = 0;
-    QString client_code = QStringLiteral("other-device");
+    QString client_code = "other-device";
 
     QJsonObject ToJson() const {
-        return {{"Message_ID", QString::number(message_id)},
-                {"Send_ID", QString::number(send_id)},
-                {"Receive_ID", QString::number(receive_id)},
-                {"Send_ID2", QString::number(send_id2)},
+        auto n = [](int value) { return QString::number(value); };
+        return {{"Message_ID", n(message_id)},
+                {"Send_ID", n(send_id)},
+                {"Receive_ID", n(receive_id)},
+                {"Send_ID2", n(send_id2)},
                 {"SendName", send_name},
                 {"ReceiveName", receive_name},
                 {"MsgContent", content},
-                {"ClientMessage_ID", QString::number(client_message_id)},
+                {"ClientMessage_ID", n(client_message_id)},
                 {"SendDate", send_date},
-                {"MsgType", QString::number(msg_type)},
+                {"MsgType", n(msg_type)},
                 {"MsgUrl", url},
-                {"IsRead", QString::number(is_read)},
-                {"IsDel", QStringLiteral("0")},
+                {"IsRead", n(is_read)},
+                {"IsDel", "0"},
                 {"ClientCode", client_code}};
     }
 };
+
+inline ChatMsg From(int send_id, int message_id) {
+    ChatMsg msg;
+    msg.send_id = send_id;
+    msg.message_id = message_id;
+    return msg;
+}
 
 inline QJsonObject NumUpdate(int remind_id, const QString& name, int num, int iscount) {
     return {{"Remind_ID", QString::number(remind_id)},
@@ -130,147 +142,25 @@ inline QJsonObject NumUpdate(int remind_id, const QString& name, int num, int is
 
 inline QJsonObject StatusLog(int message_id, int log_id, int send_id, int receive_id, int to_stat,
                              int log_type = 1) {
-    return {
-        {"Message_ID", QString::number(message_id)},    {"MessageLog_ID", QString::number(log_id)},
-        {"Send_ID", QString::number(send_id)},          {"Send_ID2", QStringLiteral("0")},
-        {"Receive_ID", QString::number(receive_id)},    {"FromStat", QStringLiteral("1")},
-        {"ToStat", QString::number(to_stat)},           {"LogType", QString::number(log_type)},
-        {"LogDate", QStringLiteral("2024-05-06 08:10")}};
+    auto n = [](int value) { return QString::number(value); };
+    return {{"Message_ID", n(message_id)},  {"MessageLog_ID", n(log_id)},
+            {"Send_ID", n(send_id)},        {"Send_ID2", "0"},
+            {"Receive_ID", n(receive_id)},  {"FromStat", "1"},
+            {"ToStat", n(to_stat)},         {"LogType", n(log_type)},
+            {"LogDate", "2024-05-06 08:10"}};
 }
 
 struct Reply {
-    QJsonArray m;
-    QJsonArray num_update;
-    QJsonArray ml;
-    QJsonArray b;
-    QString eid = QStringLiteral("0");
+    QJsonObject velta{{"EID", "0"}};
 
-    Reply& Add(const ChatMsg& msg) {
-        m.append(msg.ToJson());
+    Reply& Add(const ChatMsg& msg) { return Append("M", msg.ToJson()); }
+    Reply& Append(const QString& array, const QJsonObject& element) {
+        QJsonArray elements = velta.value(array).toArray();
+        elements.append(element);
+        velta[array] = elements;
         return *this;
     }
-    QString Text() const {
-        QJsonObject velta{{"EID", eid}};
-        if (!m.isEmpty())
-            velta["M"] = m;
-        if (!num_update.isEmpty())
-            velta["NumUpdate"] = num_update;
-        if (!ml.isEmpty())
-            velta["ML"] = ml;
-        if (!b.isEmpty())
-            velta["B"] = b;
-        return QString::fromUtf8(QJsonDocument(QJsonObject{{"Velta", velta}}).toJson());
-    }
+    QString Text() const { return QString::fromUtf8(Envelope(velta)); }
 };
-
-struct CannedRequest {
-    QString path;
-    QByteArray body;
-
-    // Form fields in body order, decoded.
-    QList<QPair<QString, QString>> Fields() const {
-        QList<QPair<QString, QString>> fields;
-        for (const QByteArray& pair : body.split('&')) {
-            const int eq = pair.indexOf('=');
-            auto decode = [](QByteArray part) {
-                return QUrl::fromPercentEncoding(part.replace('+', ' '));
-            };
-            fields.append({decode(pair.left(eq)), decode(pair.mid(eq + 1))});
-        }
-        return fields;
-    }
-    QString Field(const QString& name) const {
-        for (const auto& field : Fields()) {
-            if (field.first == name)
-                return field.second;
-        }
-        return QString();
-    }
-};
-
-struct CannedReply {
-    int status = 200;
-    QByteArray body;
-    bool hold = false;  // never answered
-};
-
-// An HTTP/1.1 server on 127.0.0.1 answering every request through a handler; it runs on the
-// thread that created it, so the test must spin its event loop (QTRY_*, QSignalSpy::wait).
-class CannedServer {
-public:
-    using Handler = std::function<CannedReply(const CannedRequest&)>;
-
-    CannedServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this]() { Accept(); });
-    }
-
-    QString Base() const {
-        return QStringLiteral("http://127.0.0.1:%1/").arg(server_.serverPort());
-    }
-    void SetHandler(Handler handler) { handler_ = std::move(handler); }
-
-    QList<CannedRequest> requests;
-
-    int CountEndingWith(const QString& suffix) const {
-        int count = 0;
-        for (const CannedRequest& request : requests)
-            count += request.path.endsWith(suffix) ? 1 : 0;
-        return count;
-    }
-    QList<CannedRequest> EndingWith(const QString& suffix) const {
-        QList<CannedRequest> found;
-        for (const CannedRequest& request : requests) {
-            if (request.path.endsWith(suffix))
-                found.append(request);
-        }
-        return found;
-    }
-
-private:
-    void Accept() {
-        while (QTcpSocket* socket = server_.nextPendingConnection()) {
-            socket->setParent(&server_);
-            QObject::connect(socket, &QTcpSocket::readyRead, [this, socket]() { Read(socket); });
-        }
-    }
-
-    void Read(QTcpSocket* socket) {
-        QByteArray& buffer = buffers_[socket];
-        buffer += socket->readAll();
-        for (;;) {
-            const int end = buffer.indexOf("\r\n\r\n");
-            if (end < 0)
-                return;
-            const QByteArray head = buffer.left(end);
-            int length = 0;
-            for (const QByteArray& line : head.split('\n')) {
-                if (line.toLower().startsWith("content-length:"))
-                    length = line.mid(15).trimmed().toInt();
-            }
-            if (buffer.size() < end + 4 + length)
-                return;
-            CannedRequest request;
-            request.path = QString::fromLatin1(head.split(' ').value(1));
-            request.body = buffer.mid(end + 4, length);
-            buffer.remove(0, end + 4 + length);
-            requests.append(request);
-            const CannedReply reply = handler_ ? handler_(request) : CannedReply();
-            if (reply.hold)
-                continue;
-            socket->write(QByteArray("HTTP/1.1 ") + QByteArray::number(reply.status) +
-                          " X\r\nContent-Type: application/json\r\nContent-Length: " +
-                          QByteArray::number(reply.body.size()) + "\r\n\r\n" + reply.body);
-        }
-    }
-
-    QTcpServer server_;
-    Handler handler_;
-    QMap<QTcpSocket*, QByteArray> buffers_;
-};
-
-inline CannedReply Json(const QJsonObject& velta) {
-    return {200, QJsonDocument(QJsonObject{{"Velta", velta}}).toJson(QJsonDocument::Compact)};
-}
 
 }  // namespace engine_test

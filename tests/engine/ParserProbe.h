@@ -1,8 +1,6 @@
 #pragma once
 
-// A MsgParse run on the test thread, with a spy on every signal it sends.
-
-#include <QSignalSpy>
+// A MsgParse run on the test thread, with a spy on the signals the tests look at.
 
 #include "EngineTestEnv.h"
 #include "engine/ConnectListItemInfo.h"
@@ -34,38 +32,33 @@ struct ParserProbe {
     void Clear() {
         FreeRecords<ConnectListItemInfoPointers>(lists);
         FreeRecords<MessageSysItemInfoPointers>(sys_lists);
-        for (QSignalSpy* spy :
-             {&polls, &downloads, &pages, &receipts, &avatars, &send_requests, &send_states,
-              &read_marks, &bubbles, &to_ids, &trays, &sys_counts}) {
+        for (QSignalSpy* spy : {&polls, &downloads, &pages, &receipts, &avatars, &send_requests,
+                                &send_states, &read_marks, &bubbles, &to_ids, &trays, &sys_counts})
             spy->clear();
-        }
     }
-
     void Feed(const Reply& reply) {
         Clear();
         parse.OnHeartBeatMsgToParse(reply.Text());
     }
+    // The id the last local message got.
+    int Send(int other_id, int msg_type, int tmp_id, const QString& text) {
+        parse.OnMsgSend(other_id, "李老师", msg_type, tmp_id, text);
+        return to_ids.last().at(1).toInt();
+    }
 
-    QList<int> LastPoll() const { return polls.last().at(0).value<QList<int>>(); }
-    QList<int> Ints(const QSignalSpy& spy, int call, int arg) const {
+    static QList<int> Ints(const QSignalSpy& spy, int arg = 0, int call = 0) {
         return spy.at(call).at(arg).value<QList<int>>();
     }
-    QStringList Avatars() const {
-        QStringList ids;
-        for (const QList<QVariant>& call : avatars)
-            ids.append(call.at(0).toString());
-        return ids;
-    }
-    // (other_id, name, number, message_order) of the last list sent, in list order.
+    QList<int> LastPoll() const { return polls.last().at(0).value<QList<int>>(); }
+    int LastBubble() const { return bubbles.last().at(0).toInt(); }
+    // "other_id:number:message_order" of the last list sent, in list order.
     QStringList LastList() const {
         QStringList entries;
-        for (const ConnectListItemInfo* item :
-             lists.last().at(0).value<ConnectListItemInfoPointers>()) {
-            entries.append(QStringLiteral("%1:%2:%3")
-                               .arg(item->other_id)
-                               .arg(item->number)
-                               .arg(item->message_order));
-        }
+        for (const auto* item : lists.last().at(0).value<ConnectListItemInfoPointers>())
+            entries << QStringLiteral("%1:%2:%3")
+                           .arg(item->other_id)
+                           .arg(item->number)
+                           .arg(item->message_order);
         return entries;
     }
 };
