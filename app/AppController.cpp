@@ -96,6 +96,7 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
                      [] { qDebug() << "main_widget...quit................"; });
     QObject::connect(main_widget_, &MainWidget::re_login, &guard_, [this] { OnReLogin(); });
     SetupTray();
+    main_widget_->StartEngine();
     return true;
 }
 

@@ -19,6 +19,14 @@
 
 #include "BtnWithBubble.h"
 #include "base/Account.h"
+#include "engine/EngineMetaTypes.h"
+#include "engine/HeartBeatMsg.h"
+#include "engine/LoginWatchdog.h"
+#include "engine/MsgController.h"
+#include "engine/MsgLoader.h"
+#include "engine/MsgParse.h"
+#include "engine/MsgSendReceive.h"
+#include "engine/ResourceDownloader.h"
 #include "login/Login.h"
 
 namespace {
@@ -28,6 +36,12 @@ const int kMaximiseBelowWidth = 901;
 const int kAvatarRequestDelayMs = 2000;
 const int kAvatarRecheckDelayMs = 3000;
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
+
+// Records that cross threads belong to the receiver.
+template <typename Record>
+void FreeRecords(const QList<Record*>& records) {
+    qDeleteAll(records);
+}
 }  // namespace
 
 MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
@@ -40,6 +54,8 @@ MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
 
 MainWidget::~MainWidget() {
     qDebug() << "MainWidget::~MainWidget";
+    // Joins the engine's threads before the widgets they report to are gone.
+    delete msg_controller_;
 }
 
 void MainWidget::Init() {
@@ -52,6 +68,48 @@ void MainWidget::Init() {
     ShowUser();
     ConnectSignals();
     msg_bubble_btn_->Button()->animateClick(100);
+    CreateEngine();
+}
+
+void MainWidget::CreateEngine() {
+    msg_controller_ = new MsgController;
+    msg_controller_->Init();
+    EngineMetaTypes::Register();
+    MsgParse* parse = msg_controller_->Parse();
+    connect(parse, &MsgParse::update_connect_list_ui, this, &MainWidget::OnConnectListReady,
+            Qt::QueuedConnection);
+    connect(parse, &MsgParse::msgs_sys_has_receive, this, &MainWidget::OnSysMsgsReady,
+            Qt::QueuedConnection);
+    connect(msg_controller_->Loader(), &MsgLoader::msg_load_ready, this,
+            &MainWidget::OnMsgPageReady, Qt::QueuedConnection);
+    connect(msg_controller_->Downloader(), &ResourceDownloader::play_audio_file, this,
+            &MainWidget::OnPlayAudioFile, Qt::QueuedConnection);
+    connect(parse, &MsgParse::update_msg_count_to_bubble_on_main_wid, this,
+            &MainWidget::OnUpdateMsgCount, Qt::QueuedConnection);
+    connect(msg_controller_->SendReceive(), &MsgSendReceive::catch_exceptions, this,
+            &MainWidget::OnCatchExceptions, Qt::QueuedConnection);
+    connect(parse, &MsgParse::notify_tray, this, &MainWidget::notify_tray, Qt::QueuedConnection);
+
+    login_watchdog_ = new LoginWatchdog(LoginWatchdog::kDefaultIntervalMs, this);
+    connect(msg_controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, login_watchdog_,
+            &LoginWatchdog::OnHeartMsgEid, Qt::QueuedConnection);
+    connect(login_watchdog_, &LoginWatchdog::re_login, this, &MainWidget::re_login);
+}
+
+void MainWidget::StartEngine() {
+    msg_controller_->Start();
+}
+
+void MainWidget::OnConnectListReady(ConnectListItemInfoPointers connects) {
+    FreeRecords(connects);
+}
+
+void MainWidget::OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs) {
+    FreeRecords(sys_msgs);
+}
+
+void MainWidget::OnMsgPageReady(MessageItemInfoPointers messages) {
+    FreeRecords(messages);
 }
 
 void MainWidget::SetupUI() {

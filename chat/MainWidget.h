@@ -4,7 +4,13 @@
 #include <QString>
 #include <QWidget>
 
+#include "engine/ConnectListItemInfo.h"
+#include "engine/MessageItemInfo.h"
+#include "engine/MessageSysItemInfo.h"
+
 class BtnWithBubble;
+class LoginWatchdog;
+class MsgController;
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -21,6 +27,10 @@ public:
     ~MainWidget() override;
 
     void Init();
+    // Runs once the window is shown: starts the messaging engine's threads.
+    void StartEngine();
+    MsgController* Engine() const { return msg_controller_; }
+    LoginWatchdog* Watchdog() const { return login_watchdog_; }
     // The login name of the signed-in user (also the name of the account folder).
     void SetUserId(const QString& usr_id) { usr_id_ = usr_id; }
     QString UserId() const { return usr_id_; }
@@ -38,6 +48,12 @@ public slots:
     void OnPlayAudioFile(const QString& res_path);
     void OnCatchExceptions();
 
+private slots:
+    // Record lists for the conversation list and pages that this window does not show yet.
+    void OnConnectListReady(ConnectListItemInfoPointers connects);
+    void OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs);
+    void OnMsgPageReady(MessageItemInfoPointers messages);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -50,6 +66,7 @@ private:
     void BuildHeader();
     void LayoutWidgets();
     void ConnectSignals();
+    void CreateEngine();
     void ShowOnMessagePage();
     void OnMaxBtn();
 
@@ -62,6 +79,8 @@ private:
     QPoint press_pos_;
 
     QMediaPlayer* player_ = nullptr;
+    MsgController* msg_controller_ = nullptr;
+    LoginWatchdog* login_watchdog_ = nullptr;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;

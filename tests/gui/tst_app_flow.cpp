@@ -11,6 +11,7 @@
 #include "app/AppController.h"
 #include "app/CustomSysTray.h"
 #include "app/TrayNoticeWid.h"
+#include "base/SqlExec.h"
 #include "chat/BtnWithBubble.h"
 #include "chat/MainWidget.h"
 #include "login/Login.h"
@@ -31,6 +32,18 @@ void RememberDemoUser(const SimServer& sim) {
 
 QPushButton* Button(QWidget* window, const char* name) {
     return window->findChild<QPushButton*>(QLatin1String(name));
+}
+
+// Waits until the client has stored the demo history and its poll is being held, then ends
+// whatever flashing that history started.
+void SettleEngine(const SimServer& sim, AppController& controller) {
+    QTRY_VERIFY_WITH_TIMEOUT(sim.HeldPolls() == 1, 10000);
+    QTest::qWait(50);
+    controller.OnStopFlash();
+}
+
+QLabel* MessageCount(MainWidget* main) {
+    return main->findChild<BtnWithBubble*>("msg_bubble_btn")->findChild<QLabel*>("count_lab");
 }
 
 // Windows of earlier cases would keep the event loop alive.
@@ -64,6 +77,7 @@ private slots:
     void ownAvatarAskedOnceThenShown();
     void loginShowsMainWindowAndTray();
     void flashUntilHover();
+    void incomingMessageRaisesBubbleAndFlashes();
     void reloginBuildsNewWindowAndTray();
     void closingLoginEndsProcess();
     void quitActionEndsProcess();
@@ -306,6 +320,7 @@ void TestAppFlow::flashUntilHover() {
     RememberDemoUser(sim);
     AppController controller;
     QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    SettleEngine(sim, controller);
     TrayNoticeWid* notice = controller.Notice();
 
     controller.OnTrayHover();
@@ -336,6 +351,33 @@ void TestAppFlow::flashUntilHover() {
     QVERIFY(notice->isHidden());
     QVERIFY(!controller.Flashing());
     delete controller.MainWindow();
+}
+
+void TestAppFlow::incomingMessageRaisesBubbleAndFlashes() {
+    SimServer sim(200, 200);
+    RememberDemoUser(sim);
+    AppController controller;
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    SettleEngine(sim, controller);
+    MainWidget* main = controller.MainWindow();
+    QLabel* count = MessageCount(main);
+    const int before = count->isHidden() ? 0 : count->text().toInt();
+
+    const QString text = QStringLiteral("期末材料 1+1 & \"它's\" 你好");
+    QVERIFY(sim.SendChat("wangfang", "zhanglei", text) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.Flashing(), 5000);
+    QTRY_COMPARE(count->text().toInt(), before + 1);
+    QVERIFY(!count->isHidden());
+    QCOMPARE(SqlExec::SelectString("SELECT content FROM message_all WHERE other_id = 10002 "
+                                   "ORDER BY id DESC LIMIT 1"),
+             text);
+
+    // A session the platform no longer knows sends the user back to login at once.
+    QVERIFY(sim.ExpireSessions("zhanglei") > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.LoginWindow() && controller.LoginWindow()->isVisible(),
+                             5000);
+    QTRY_VERIFY(!controller.MainWindow() || !controller.MainWindow()->isVisible());
+    delete controller.LoginWindow();
 }
 
 void TestAppFlow::reloginBuildsNewWindowAndTray() {
