@@ -1,8 +1,7 @@
 #include "TrayNoticeWid.h"
+#include "WindowStyle.h"
 
 #include <QDebug>
-#include <QFile>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -34,14 +33,10 @@ void TrayNoticeWid::Init() {
 }
 
 void TrayNoticeWid::SetupUI() {
-    setObjectName(QStringLiteral("tray_notice_wid"));
     setWindowTitle(QStringLiteral("新消息"));
-    QFile qss(QStringLiteral(":/ui/tray_notice_wid.qss"));
-    if (!qss.open(QIODevice::ReadOnly)) {
-        qDebug() << "TrayNoticeWid::Init : load qss failed";
-        return;
-    }
-    setStyleSheet(QString::fromUtf8(qss.readAll()));
+    WindowStyle::Apply(this, QStringLiteral("tray_notice_wid"),
+                       QStringLiteral(":/ui/tray_notice_wid.qss"),
+                       "TrayNoticeWid::Init : load qss failed");
 }
 
 void TrayNoticeWid::BuildWidgets() {
@@ -58,11 +53,7 @@ void TrayNoticeWid::BuildWidgets() {
     };
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("tnw_bg_frame"));
-    auto* shadow = new QGraphicsDropShadowEffect(bg_frame_);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(QStringLiteral("#999999")));
-    shadow->setBlurRadius(9);
-    bg_frame_->setGraphicsEffect(shadow);
+    WindowStyle::AddShadow(bg_frame_, 9);
 
     head_lab_ = label(bg_frame_, "tnw_head_lab", QString());
     head_lab_->setFixedHeight(10);

@@ -1,15 +1,14 @@
 #include "MainWidget.h"
+#include "app/WindowDragger.h"
+#include "app/WindowStyle.h"
 
 #include <QButtonGroup>
 #include <QDebug>
 #include <QEvent>
-#include <QFile>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
@@ -50,6 +49,7 @@ MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TranslucentBackground);
     // After the flags: a tool window would otherwise never end the event loop on the quit action.
     setAttribute(Qt::WA_QuitOnClose);
+    new WindowDragger(this, true);
 }
 
 MainWidget::~MainWidget() {
@@ -113,24 +113,15 @@ void MainWidget::OnMsgPageReady(MessageItemInfoPointers messages) {
 }
 
 void MainWidget::SetupUI() {
-    setObjectName(QStringLiteral("main_widget"));
     setWindowTitle(QStringLiteral("Coralbridge"));
-    QFile qss(QStringLiteral(":/ui/main_widget.qss"));
-    if (!qss.open(QIODevice::ReadOnly)) {
-        qDebug() << "MainWidget::SetupUI : load qss failed";
-        return;
-    }
-    setStyleSheet(QString::fromUtf8(qss.readAll()));
+    WindowStyle::Apply(this, QStringLiteral("main_widget"), QStringLiteral(":/ui/main_widget.qss"),
+                       "MainWidget::SetupUI : load qss failed");
 }
 
 void MainWidget::BuildPages() {
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("bg_frame"));
-    auto* shadow = new QGraphicsDropShadowEffect(bg_frame_);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(QStringLiteral("#999999")));
-    shadow->setBlurRadius(kShadowMargin);
-    bg_frame_->setGraphicsEffect(shadow);
+    WindowStyle::AddShadow(bg_frame_, kShadowMargin);
 
     const auto frame = [](QWidget* parent, const char* name) {
         auto* f = new QFrame(parent);
@@ -304,23 +295,4 @@ void MainWidget::OnPlayAudioFile(const QString& res_path) {
 
 void MainWidget::OnCatchExceptions() {
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("文件大小超过限制"));
-}
-
-void MainWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = true;
-        press_pos_ = event->pos();
-    }
-    QWidget::mousePressEvent(event);
-}
-
-void MainWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && !isMaximized())
-        move(pos() + event->pos() - press_pos_);
-    QWidget::mouseMoveEvent(event);
-}
-
-void MainWidget::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QWidget::mouseReleaseEvent(event);
 }

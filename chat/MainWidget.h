@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -55,9 +54,6 @@ private slots:
     void OnMsgPageReady(MessageItemInfoPointers messages);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -75,8 +71,6 @@ private:
     void RequestOwnAvatar(const QString& user_id);
 
     QString usr_id_;
-    bool dragging_ = false;
-    QPoint press_pos_;
 
     QMediaPlayer* player_ = nullptr;
     MsgController* msg_controller_ = nullptr;

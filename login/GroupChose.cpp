@@ -1,15 +1,15 @@
 #include "GroupChose.h"
+#include "app/WindowDragger.h"
+#include "app/WindowStyle.h"
 
 #include <QComboBox>
 #include <QDebug>
-#include <QFile>
-#include <QGraphicsDropShadowEffect>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
 #include <QPushButton>
@@ -27,6 +27,7 @@ GroupChose::GroupChose(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    new WindowDragger(this);
 }
 
 GroupChose::~GroupChose() {
@@ -170,24 +171,15 @@ void GroupChose::OnConfirm() {
 }
 
 void GroupChose::SetupUI() {
-    setObjectName(QStringLiteral("group_chose"));
     setWindowTitle(QStringLiteral("选择单位"));
-    QFile qss(QStringLiteral(":/ui/group_chose.qss"));
-    if (!qss.open(QIODevice::ReadOnly)) {
-        qDebug() << "GroupChose::SetupUI : load qss failed";
-        return;
-    }
-    setStyleSheet(QString::fromUtf8(qss.readAll()));
+    WindowStyle::Apply(this, QStringLiteral("group_chose"), QStringLiteral(":/ui/group_chose.qss"),
+                       "GroupChose::SetupUI : load qss failed");
 }
 
 void GroupChose::BuildWidgets() {
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("bg_frame"));
-    auto* shadow = new QGraphicsDropShadowEffect(bg_frame_);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(QStringLiteral("#999999")));
-    shadow->setBlurRadius(kShadowMargin);
-    bg_frame_->setGraphicsEffect(shadow);
+    WindowStyle::AddShadow(bg_frame_, kShadowMargin);
 
     const auto label = [this](const char* name, const QString& text) {
         auto* lab = new QLabel(text, bg_frame_);
@@ -333,23 +325,4 @@ void GroupChose::ConnectSignals() {
             &GroupChose::OnDistrictChanged);
     connect(group_list_wid_, &QListWidget::itemClicked, this, &GroupChose::OnUnitClicked);
     connect(close_btn_, &QPushButton::clicked, this, &GroupChose::OnConfirm);
-}
-
-void GroupChose::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = true;
-        press_pos_ = event->pos();
-    }
-    QDialog::mousePressEvent(event);
-}
-
-void GroupChose::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_)
-        move(pos() + event->pos() - press_pos_);
-    QDialog::mouseMoveEvent(event);
-}
-
-void GroupChose::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QJsonArray>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -50,9 +49,6 @@ public slots:
     void on_group_info_active(QByteArray group_infos);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -77,9 +73,6 @@ private:
     QStringList unit_records_;
     QString selected_name_;
     Completion done_;
-
-    bool dragging_ = false;
-    QPoint press_pos_;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* title_lab_ = nullptr;

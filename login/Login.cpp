@@ -1,12 +1,12 @@
 #include "Login.h"
+#include "app/WindowDragger.h"
+#include "app/WindowStyle.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
-#include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
@@ -14,7 +14,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -70,6 +69,7 @@ Login::Login(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    new WindowDragger(this);
 }
 
 Login::~Login() {
@@ -95,24 +95,15 @@ bool Login::Init(bool first_start) {
 }
 
 void Login::SetupUI() {
-    setObjectName(QStringLiteral("login"));
     setWindowTitle(QStringLiteral("登录"));
-    QFile qss(QStringLiteral(":/ui/login.qss"));
-    if (!qss.open(QIODevice::ReadOnly)) {
-        qDebug() << "Login::SetupUI : load qss failed";
-        return;
-    }
-    setStyleSheet(QString::fromUtf8(qss.readAll()));
+    WindowStyle::Apply(this, QStringLiteral("login"), QStringLiteral(":/ui/login.qss"),
+                       "Login::SetupUI : load qss failed");
 }
 
 void Login::BuildWidgets() {
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("bg_frame"));
-    auto* shadow = new QGraphicsDropShadowEffect(bg_frame_);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(QStringLiteral("#999999")));
-    shadow->setBlurRadius(kShadowMargin);
-    bg_frame_->setGraphicsEffect(shadow);
+    WindowStyle::AddShadow(bg_frame_, kShadowMargin);
 
     banner_frame_ = new QFrame(bg_frame_);
     banner_frame_->setObjectName(QStringLiteral("banner_frame"));
@@ -507,23 +498,4 @@ void Login::closeEvent(QCloseEvent* event) {
     if (!finished_)
         OnCloseBtn();
     QWidget::closeEvent(event);
-}
-
-void Login::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = true;
-        press_pos_ = event->pos();
-    }
-    QWidget::mousePressEvent(event);
-}
-
-void Login::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_)
-        move(pos() + event->pos() - press_pos_);
-    QWidget::mouseMoveEvent(event);
-}
-
-void Login::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QWidget::mouseReleaseEvent(event);
 }

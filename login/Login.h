@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPixmap>
-#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -44,9 +43,6 @@ signals:
     void tobe_quit(bool success, QString usr_id);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -68,8 +64,6 @@ private:
     void SaveLoginSettings(AccountMap& account) const;
     void OnCloseBtn();
 
-    bool dragging_ = false;
-    QPoint press_pos_;
     bool finished_ = false;
 
     // Region and unit lists on one request object, the login call on another, so a reply is
