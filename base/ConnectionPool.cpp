@@ -18,11 +18,14 @@ struct ThreadStatements {
     QString connection;
     QHash<QString, QSqlQuery*> queries;
     bool finish_hooked = false;
+    // The configuration this thread's connection was last checked against.
+    int checked_version = -1;
 
     void Clear() {
         qDeleteAll(queries);
         queries.clear();
         connection.clear();
+        checked_version = -1;
     }
 };
 
@@ -74,6 +77,9 @@ ConnectionPool* ConnectionPool::Instance() {
 void ConnectionPool::SetupDBConfig(const std::function<void(DB_CFG*)>& configure) {
     QMutexLocker lock(&cfg_mutex_);
     configure(cfg_.get());
+    debug_ = cfg_->debug;
+    checked_on_borrow_ = cfg_->test_on_borrow;
+    ++version_;
     inited_ = true;
 }
 
@@ -154,13 +160,17 @@ QSqlDatabase ConnectionPool::CreateConnection(const QString& name) {
 }
 
 QSqlQuery* ConnectionPool::Prepared(const QString& sql) {
-    QSqlDatabase db = OpenConnection();
-    if (!db.isValid() || !db.isOpen())
-        return nullptr;
     ThreadStatements& statements = Statements();
-    if (statements.connection != db.connectionName()) {
-        statements.Clear();
-        statements.connection = db.connectionName();
+    // Statements run by the thousand: the connection is checked once per configuration.
+    if (statements.checked_version != version_.load() || checked_on_borrow_) {
+        QSqlDatabase db = OpenConnection();
+        if (!db.isValid() || !db.isOpen())
+            return nullptr;
+        if (statements.connection != db.connectionName()) {
+            statements.Clear();
+            statements.connection = db.connectionName();
+        }
+        statements.checked_version = version_.load();
     }
     if (QSqlQuery* cached = statements.queries.value(sql))
         return cached;
@@ -169,9 +179,10 @@ QSqlQuery* ConnectionPool::Prepared(const QString& sql) {
         qDeleteAll(statements.queries);
         statements.queries.clear();
     }
-    auto* query = new QSqlQuery(db);
+    auto* query = new QSqlQuery(QSqlDatabase::database(statements.connection, false));
+    query->setForwardOnly(true);
     if (!query->prepare(sql)) {
-        if (Config().debug) {
+        if (debug_) {
             qDebug().noquote().nospace()
                 << QStringLiteral("SQL Error: %1").arg(query->lastError().text().trimmed());
         }

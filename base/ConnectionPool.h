@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -28,6 +29,7 @@ public:
 
     void SetupDBConfig(const std::function<void(DB_CFG*)>& configure);
     bool IsInited() const { return inited_; }
+    bool Debug() const { return debug_; }
     DB_CFG Config() const;
 
     // The calling thread's connection; an invalid handle on failure.
@@ -45,6 +47,9 @@ private:
     bool NeedsReopen(const QSqlDatabase& db) const;
 
     std::unique_ptr<DB_CFG> cfg_;
-    bool inited_ = false;
+    std::atomic<bool> inited_{false};
+    std::atomic<bool> debug_{false};
+    std::atomic<bool> checked_on_borrow_{false};
+    std::atomic<int> version_{0};
     mutable QMutex cfg_mutex_;
 };

@@ -23,7 +23,7 @@ bool SqlExec::Execute(const QString& sql, const SqlParams& params,
                       const std::function<void(QSqlQuery*)>& handler) {
     ConnectionPool* pool = ConnectionPool::Instance();
     QSqlQuery* query = pool->Prepared(sql);
-    const bool debug = pool->IsInited() && pool->Config().debug;
+    const bool debug = pool->Debug();
     if (!query) {
         if (debug)
             LogStatement(nullptr, sql, params);
