@@ -1,4 +1,5 @@
 #include "Launcher.h"
+#include "widgets/UiFont.h"
 
 #include <QDebug>
 #include <QDir>
@@ -50,6 +51,7 @@ int Launcher::Run() {
         if (Instance* instance = Instance::Current())
             instance->BringForward();
     });
+    UiFont::Install();
     SetupPaths();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &Application::OnAboutToQuit);
     QueueFirstStart(app);

@@ -1,5 +1,5 @@
 #include "TrayNoticeWid.h"
-#include "WindowStyle.h"
+#include "widgets/WindowStyle.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

@@ -1,6 +1,7 @@
 #include "MainWidget.h"
-#include "app/WindowDragger.h"
-#include "app/WindowStyle.h"
+#include "widgets/RoundAvatar.h"
+#include "widgets/WindowDragger.h"
+#include "widgets/WindowStyle.h"
 
 #include <QButtonGroup>
 #include <QDebug>
@@ -26,7 +27,6 @@
 #include "engine/MsgParse.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
-#include "login/Login.h"
 
 namespace {
 const int kShadowMargin = 10;
@@ -251,8 +251,8 @@ void MainWidget::ShowUser() {
 }
 
 bool MainWidget::ShowOwnAvatar() {
-    const QPixmap avatar = Login::RoundAvatar(Account::AvatarPath(), Account::UserId(),
-                                              QSize(kAvatarSize, kAvatarSize));
+    const QPixmap avatar = RoundAvatar::FromFolder(Account::AvatarPath(), Account::UserId(),
+                                                   QSize(kAvatarSize, kAvatarSize));
     if (avatar.isNull())
         return false;
     avatar_lab_->setStyleSheet(QString());

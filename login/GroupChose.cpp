@@ -1,6 +1,6 @@
 #include "GroupChose.h"
-#include "app/WindowDragger.h"
-#include "app/WindowStyle.h"
+#include "widgets/WindowDragger.h"
+#include "widgets/WindowStyle.h"
 
 #include <QComboBox>
 #include <QDebug>

@@ -1,6 +1,7 @@
 #include "Login.h"
-#include "app/WindowDragger.h"
-#include "app/WindowStyle.h"
+#include "widgets/RoundAvatar.h"
+#include "widgets/WindowDragger.h"
+#include "widgets/WindowStyle.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,8 +15,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -266,38 +265,11 @@ void Login::LoadAvatar(const AccountMap& account) {
         return;
     const QString dir = QStringLiteral("%1/account/%2/%3/avatar")
                             .arg(Account::DataRoot(), user, GroupChose::UnitField(record, 0));
-    const QPixmap avatar = RoundAvatar(dir, user_id, avatar_lab_->size());
+    const QPixmap avatar = RoundAvatar::FromFolder(dir, user_id, avatar_lab_->size());
     if (avatar.isNull())
         return;
     avatar_lab_->setStyleSheet(QString());
     avatar_lab_->setPixmap(avatar);
-}
-
-QPixmap Login::RoundAvatar(const QString& avatar_dir, const QString& user_id, const QSize& size) {
-    if (user_id.isEmpty())
-        return QPixmap();
-    const QStringList files =
-        QDir(avatar_dir).entryList({QStringLiteral("%1.*").arg(user_id)}, QDir::Files);
-    if (files.isEmpty())
-        return QPixmap();
-    const QString path = QStringLiteral("%1/%2").arg(avatar_dir, files.first());
-    QImage image;
-    for (const char* format : {"PNG", "JPG", "GIF", "JPEG"}) {
-        if (image.load(path, format))
-            break;
-    }
-    if (image.isNull())
-        return QPixmap();
-    QPixmap round(size);
-    round.fill(Qt::transparent);
-    QPainter painter(&round);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    QPainterPath circle;
-    circle.addEllipse(QRectF(QPointF(0, 0), QSizeF(size)));
-    painter.setClipPath(circle);
-    painter.drawImage(QRect(QPoint(0, 0), size),
-                      image.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
-    return round;
 }
 
 void Login::ConnectSignals() {

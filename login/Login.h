@@ -31,10 +31,6 @@ public:
 
     // The user folder that GetAccountInfo("") would load, when it holds a settings file.
     static QString DefaultAccountUser();
-    // The first image named "<user_id>.*" in `avatar_dir`, clipped to a circle of `size`; a null
-    // pixmap when there is none.
-    static QPixmap RoundAvatar(const QString& avatar_dir, const QString& user_id,
-                               const QSize& size);
 
     // The unit chooser's answer: a unit record, or empty when nothing was chosen.
     void OnUnitChosen(const QString& record);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FaultTable.h"
-#include "SimResult.h"
+#include "sim/SimResult.h"
+#include "sim/http/FaultTable.h"
 
 #include <functional>
 #include <memory>

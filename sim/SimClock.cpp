@@ -1,4 +1,4 @@
-#include "SimClock.h"
+#include "sim/SimClock.h"
 
 #include <cstdio>
 #include <ctime>

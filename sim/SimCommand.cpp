@@ -1,7 +1,7 @@
-#include "SimCommand.h"
+#include "sim/SimCommand.h"
 
-#include "Base64.h"
-#include "TextUtil.h"
+#include "sim/http/Base64.h"
+#include "sim/http/TextUtil.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,10 +1,10 @@
-#include "SimContext.h"
+#include "sim/SimContext.h"
 
-#include "DemoData.h"
-#include "Envelope.h"
-#include "SessionStore.h"
-#include "SimRequest.h"
-#include "TextUtil.h"
+#include "sim/demo/DemoData.h"
+#include "sim/http/Envelope.h"
+#include "sim/http/SimRequest.h"
+#include "sim/http/TextUtil.h"
+#include "sim/store/SessionStore.h"
 
 std::string SimContext::HostPort() const {
     return "127.0.0.1:" + std::to_string(port);

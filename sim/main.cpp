@@ -1,8 +1,8 @@
 // platform-sim: serves the platform's web services on loopback, or, given a command, drives a
 // running simulator through its control interface.
-#include "PlatformSim.h"
-#include "SimCommand.h"
-#include "TextUtil.h"
+#include "sim/PlatformSim.h"
+#include "sim/SimCommand.h"
+#include "sim/http/TextUtil.h"
 
 #include <httplib.h>
 

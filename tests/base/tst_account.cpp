@@ -7,6 +7,7 @@
 
 #include "base/Account.h"
 #include "base/PasswordTables.h"
+#include "tests/support/TestMain.h"
 
 class TestAccount : public QObject {
     Q_OBJECT
@@ -153,5 +154,5 @@ void TestAccount::passwordPairDigit() {
     QCOMPARE(empty.size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestAccount)
+CORAL_TEST_GUILESS_MAIN(TestAccount)
 #include "tst_account.moc"

@@ -6,6 +6,7 @@
 #include "base/HttpBase.h"
 #include "base/ReqPackageSimple.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestMain.h"
 
 namespace {
 
@@ -177,5 +178,5 @@ void TestHttp::reqPackageSimpleAlwaysSignals() {
     QCOMPARE(server.Requests().first().body, QByteArray("k=a%2Bb"));
 }
 
-QTEST_GUILESS_MAIN(TestHttp)
+CORAL_TEST_GUILESS_MAIN(TestHttp)
 #include "tst_http.moc"

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "base/Json.h"
+#include "tests/support/TestMain.h"
 
 class TestJson : public QObject {
     Q_OBJECT
@@ -65,5 +66,5 @@ void TestJson::saveAndReload() {
     json.Save(dir.filePath("missing/dir/x.json"));  // skipped silently
 }
 
-QTEST_GUILESS_MAIN(TestJson)
+CORAL_TEST_GUILESS_MAIN(TestJson)
 #include "tst_json.moc"

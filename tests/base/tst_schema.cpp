@@ -7,6 +7,7 @@
 #include "base/ConnectionPool.h"
 #include "base/MsgDbSchema.h"
 #include "base/SqlExec.h"
+#include "tests/support/TestMain.h"
 
 class TestSchema : public QObject {
     Q_OBJECT
@@ -82,5 +83,5 @@ void TestSchema::failedCreationRemovesTheFile() {
     QCOMPARE(SqlExec::SelectInt("SELECT COUNT(*) FROM max_ids"), 1);
 }
 
-QTEST_GUILESS_MAIN(TestSchema)
+CORAL_TEST_GUILESS_MAIN(TestSchema)
 #include "tst_schema.moc"

@@ -5,6 +5,7 @@
 
 #include "base/ConnectionPool.h"
 #include "base/SqlExec.h"
+#include "tests/support/TestMain.h"
 
 namespace {
 
@@ -122,5 +123,5 @@ void TestSqlExec::transactions() {
     QCOMPARE(SqlExec::SelectInt("SELECT SUM(v) FROM n"), 2);
 }
 
-QTEST_GUILESS_MAIN(TestSqlExec)
+CORAL_TEST_GUILESS_MAIN(TestSqlExec)
 #include "tst_sqlexec.moc"

@@ -6,6 +6,7 @@
 #include "engine/EngineMetaTypes.h"
 #include "engine/HeartBeatMsg.h"
 #include "engine/LoginWatchdog.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -87,5 +88,5 @@ void TestHeartBeat::watchdogAsksForLoginOnEidOneOrSilence() {
     QVERIFY(!watchdog.IsRunning());
 }
 
-QTEST_GUILESS_MAIN(TestHeartBeat)
+CORAL_TEST_GUILESS_MAIN(TestHeartBeat)
 #include "tst_heartbeat.moc"

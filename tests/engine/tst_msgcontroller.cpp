@@ -14,6 +14,7 @@
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
 #include "tests/support/SimServer.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -61,5 +62,5 @@ void TestMsgController::startsAndStopsRepeatedly() {
     QVERIFY(parse.isNull());
 }
 
-QTEST_GUILESS_MAIN(TestMsgController)
+CORAL_TEST_GUILESS_MAIN(TestMsgController)
 #include "tst_msgcontroller.moc"

@@ -7,6 +7,7 @@
 #include "engine/EngineMetaTypes.h"
 #include "engine/MessageStore.h"
 #include "engine/MsgLoader.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -128,5 +129,5 @@ void TestMsgLoader::recordsCarryGroupAndFileNames() {
     QCOMPARE(items.at(0)->send_date, QDateTime(QDate(2024, 5, 6), QTime(8, 0, 1)));
 }
 
-QTEST_GUILESS_MAIN(TestMsgLoader)
+CORAL_TEST_GUILESS_MAIN(TestMsgLoader)
 #include "tst_msgloader.moc"

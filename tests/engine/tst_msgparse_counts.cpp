@@ -5,6 +5,7 @@
 
 #include "ParserProbe.h"
 #include "engine/EngineMetaTypes.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -99,5 +100,5 @@ void TestMsgParseCounts::systemMessagesAreCountedPerCategory() {
     QCOMPARE(SysEntries(probe.sys_lists), (QStringList{"5:0:second", "9:0:ok?", "8:0:暂无新消息"}));
 }
 
-QTEST_GUILESS_MAIN(TestMsgParseCounts)
+CORAL_TEST_GUILESS_MAIN(TestMsgParseCounts)
 #include "tst_msgparse_counts.moc"

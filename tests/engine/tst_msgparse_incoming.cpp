@@ -5,6 +5,7 @@
 
 #include "ParserProbe.h"
 #include "engine/EngineMetaTypes.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -179,5 +180,5 @@ void TestMsgParseIncoming::failedStatementKeepsThePollPosition() {
     QCOMPARE(probe.LastList(), (QStringList{"2014:1:0", "2013:1:1", "2012:1:2", "2011:1:3"}));
 }
 
-QTEST_GUILESS_MAIN(TestMsgParseIncoming)
+CORAL_TEST_GUILESS_MAIN(TestMsgParseIncoming)
 #include "tst_msgparse_incoming.moc"

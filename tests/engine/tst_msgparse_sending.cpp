@@ -5,6 +5,7 @@
 
 #include "ParserProbe.h"
 #include "engine/EngineMetaTypes.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -91,5 +92,5 @@ void TestMsgParseSending::groupNamesAreStoredAsGiven() {
     QCOMPARE(Count("SELECT COUNT(*) FROM group_infos"), 3);
 }
 
-QTEST_GUILESS_MAIN(TestMsgParseSending)
+CORAL_TEST_GUILESS_MAIN(TestMsgParseSending)
 #include "tst_msgparse_sending.moc"

@@ -7,6 +7,7 @@
 #include "engine/EngineMetaTypes.h"
 #include "engine/MessageStore.h"
 #include "engine/MsgSendReceive.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -133,5 +134,5 @@ void TestMsgSendReceive::receiptsListTheMessageIds() {
     QCOMPARE(Field(requests.at(2), "MessageIDs"), QString("11,12,"));
 }
 
-QTEST_GUILESS_MAIN(TestMsgSendReceive)
+CORAL_TEST_GUILESS_MAIN(TestMsgSendReceive)
 #include "tst_msgsendreceive.moc"

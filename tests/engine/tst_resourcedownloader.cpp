@@ -7,6 +7,7 @@
 #include "engine/EngineMetaTypes.h"
 #include "engine/ResourceDownloader.h"
 #include "engine/VideoThumbnail.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -103,5 +104,5 @@ void TestResourceDownloader::mediaIsFetchedFromTheUploadFolder() {
     QVERIFY(!QImage(thumbnail).isNull());
 }
 
-QTEST_GUILESS_MAIN(TestResourceDownloader)
+CORAL_TEST_GUILESS_MAIN(TestResourceDownloader)
 #include "tst_resourcedownloader.moc"

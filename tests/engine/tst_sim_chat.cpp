@@ -13,6 +13,7 @@
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
 #include "tests/support/SimServer.h"
+#include "tests/support/TestMain.h"
 
 using namespace engine_test;
 
@@ -147,5 +148,5 @@ void TestSimChat::controlMessageRaisesTheBubble() {
     QTRY_COMPARE(re_login.size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestSimChat)
+CORAL_TEST_GUILESS_MAIN(TestSimChat)
 #include "tst_sim_chat.moc"

@@ -16,6 +16,7 @@
 #include "chat/MainWidget.h"
 #include "login/Login.h"
 #include "tests/support/SimServer.h"
+#include "tests/support/TestMain.h"
 
 using namespace gui_test;
 
@@ -408,5 +409,5 @@ void TestAppFlow::quitActionEndsProcess() {
     QTRY_VERIFY(!controller.MainWindow());
 }
 
-QTEST_MAIN(TestAppFlow)
+CORAL_TEST_MAIN(TestAppFlow)
 #include "tst_app_flow.moc"

@@ -13,6 +13,7 @@
 #include "login/Login.h"
 #include "tests/support/SimServer.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestMain.h"
 
 using namespace gui_test;
 
@@ -421,5 +422,5 @@ void TestLogin::chooserThroughLoginWindow() {
     QCOMPARE(finished.first().at(0).toBool(), true);
 }
 
-QTEST_MAIN(TestLogin)
+CORAL_TEST_MAIN(TestLogin)
 #include "tst_login.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "tests/support/TestMain.h"
+
 #include "platform/SingleInstance.h"
 
 class TestSingleInstance : public QObject {
@@ -35,5 +37,5 @@ void TestSingleInstance::namesDifferPerUser() {
     qputenv("HOME", QFile::encodeName(home));
 }
 
-QTEST_GUILESS_MAIN(TestSingleInstance)
+CORAL_TEST_GUILESS_MAIN(TestSingleInstance)
 #include "tst_single_instance.moc"

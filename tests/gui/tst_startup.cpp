@@ -10,6 +10,7 @@
 #include "base/Account.h"
 #include "base/AppInfo.h"
 #include "platform/AutostartXdg.h"
+#include "tests/support/TestHome.h"
 
 // Builds its own Application, as the program does, so it has no QTEST_MAIN.
 class TestStartup : public QObject {
@@ -63,6 +64,7 @@ void TestStartup::updateVersionsCompareAsText() {
 }
 
 int main(int argc, char** argv) {
+    TestHome home;
     QCoreApplication::setApplicationName("Coralbridge");
     Application app(argc, argv);
     TestStartup test(&app);

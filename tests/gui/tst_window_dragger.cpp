@@ -1,6 +1,8 @@
 #include <QtTest>
 
-#include "app/WindowDragger.h"
+#include "tests/support/TestMain.h"
+
+#include "widgets/WindowDragger.h"
 
 class TestWindowDragger : public QObject {
     Q_OBJECT
@@ -51,5 +53,5 @@ void TestWindowDragger::maximisedWindowStaysPut() {
     QCOMPARE(window.pos(), start);
 }
 
-QTEST_MAIN(TestWindowDragger)
+CORAL_TEST_MAIN(TestWindowDragger)
 #include "tst_window_dragger.moc"

@@ -6,6 +6,7 @@
 
 #include "sim/SimCommand.h"
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -166,5 +167,5 @@ void TestControl::answeringUserReadsAndReplies() {
     QVERIFY(answered);
 }
 
-QTEST_GUILESS_MAIN(TestControl)
+CORAL_TEST_GUILESS_MAIN(TestControl)
 #include "tst_control.moc"

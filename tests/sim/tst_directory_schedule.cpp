@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -226,5 +227,5 @@ void TestDirectorySchedule::todoPagesAndMeetings() {
     QVERIFY(ended && running && coming);
 }
 
-QTEST_GUILESS_MAIN(TestDirectorySchedule)
+CORAL_TEST_GUILESS_MAIN(TestDirectorySchedule)
 #include "tst_directory_schedule.moc"

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -103,5 +104,5 @@ void TestFaults::limitedWildcardAndCleared() {
     QCOMPARE(Post(Info(), InfoBody()).Text("Velta.EID"), QString("0"));
 }
 
-QTEST_GUILESS_MAIN(TestFaults)
+CORAL_TEST_GUILESS_MAIN(TestFaults)
 #include "tst_faults.moc"

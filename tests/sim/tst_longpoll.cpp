@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -87,5 +88,5 @@ void TestLongPoll::expiredSessionsAnswerEid1() {
     QCOMPARE(Post(PollUrl(sim), PollBody("10001", fresh)).Text("Velta.EID"), QString("0"));
 }
 
-QTEST_GUILESS_MAIN(TestLongPoll)
+CORAL_TEST_GUILESS_MAIN(TestLongPoll)
 #include "tst_longpoll.moc"

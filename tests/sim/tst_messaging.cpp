@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -229,5 +230,5 @@ void TestMessaging::pollsAreAscendingAndAtMostAHundred() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestMessaging)
+CORAL_TEST_GUILESS_MAIN(TestMessaging)
 #include "tst_messaging.moc"

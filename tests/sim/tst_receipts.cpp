@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -117,5 +118,5 @@ void TestReceipts::remindersCarryCategoryAndUnreadNumbers() {
     QVERIFY(!sim_.SetUnread("nobody", 9417, 5));
 }
 
-QTEST_GUILESS_MAIN(TestReceipts)
+CORAL_TEST_GUILESS_MAIN(TestReceipts)
 #include "tst_receipts.moc"

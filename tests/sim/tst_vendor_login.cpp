@@ -3,6 +3,7 @@
 #include "base/AppInfo.h"
 #include "base/ServicePaths.h"
 #include "tests/sim/SimCall.h"
+#include "tests/support/TestMain.h"
 
 using namespace sim_call;
 
@@ -170,5 +171,5 @@ void TestVendorLogin::pathsIgnoreCaseAndRepeatedSlashes() {
     QCOMPARE(unknown.Status(), QString("404"));
 }
 
-QTEST_GUILESS_MAIN(TestVendorLogin)
+CORAL_TEST_GUILESS_MAIN(TestVendorLogin)
 #include "tst_vendor_login.moc"

@@ -1,0 +1,44 @@
+#include "RoundAvatar.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStringList>
+
+QString RoundAvatar::FileOf(const QString& avatar_dir, const QString& id) {
+    if (id.isEmpty() || avatar_dir.isEmpty())
+        return QString();
+    const QStringList files =
+        QDir(avatar_dir).entryList({QStringLiteral("%1.*").arg(id)}, QDir::Files, QDir::Name);
+    return files.isEmpty() ? QString() : QStringLiteral("%1/%2").arg(avatar_dir, files.first());
+}
+
+QPixmap RoundAvatar::FromFolder(const QString& avatar_dir, const QString& id, const QSize& size) {
+    const QString path = FileOf(avatar_dir, id);
+    if (path.isEmpty())
+        return QPixmap();
+    QImage image;
+    for (const char* format : {"PNG", "JPG", "GIF", "JPEG"}) {
+        if (image.load(path, format))
+            break;
+    }
+    // A suffix that names no format of the list: let the content tell.
+    if (image.isNull())
+        image.load(path);
+    return image.isNull() ? QPixmap() : Round(image, size);
+}
+
+QPixmap RoundAvatar::Round(const QImage& image, const QSize& size) {
+    if (image.isNull() || size.isEmpty())
+        return QPixmap();
+    QPixmap round(size);
+    round.fill(Qt::transparent);
+    QPainter painter(&round);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    QPainterPath circle;
+    circle.addEllipse(QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.setClipPath(circle);
+    painter.drawImage(QRect(QPoint(0, 0), size),
+                      image.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+    return round;
+}
