@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QProcess>
 
 #include "AppController.h"
 #include "LocalUpdateCheck.h"
@@ -33,7 +32,7 @@ void Instance::Start() {
 
     const QString update = LocalUpdateCheck::Run();
     if (!update.isEmpty() && update != LocalUpdateCheck::kDeclined &&
-        QProcess::startDetached(update, QStringList())) {
+        LocalUpdateCheck::StartInstaller(update)) {
         QCoreApplication::exit(0);
         return;
     }

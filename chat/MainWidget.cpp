@@ -13,11 +13,13 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "BtnWithBubble.h"
+#include "app/UpdateDownload.h"
 #include "base/Account.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/HeartBeatMsg.h"
@@ -54,6 +56,7 @@ MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
 
 MainWidget::~MainWidget() {
     qDebug() << "MainWidget::~MainWidget";
+    StopUpdateDownload();
     // Joins the engine's threads before the widgets they report to are gone.
     delete msg_controller_;
 }
@@ -69,6 +72,7 @@ void MainWidget::Init() {
     ConnectSignals();
     msg_bubble_btn_->Button()->animateClick(100);
     CreateEngine();
+    CreateUpdateDownload();
 }
 
 void MainWidget::CreateEngine() {
@@ -98,6 +102,41 @@ void MainWidget::CreateEngine() {
 
 void MainWidget::StartEngine() {
     msg_controller_->Start();
+    StartUpdateDownload();
+}
+
+void MainWidget::CreateUpdateDownload() {
+    update_download_ = new UpdateDownload;
+    update_thread_ = new QThread;
+    connect(update_thread_, &QThread::started, update_download_, &UpdateDownload::OnStart,
+            Qt::QueuedConnection);
+    connect(update_thread_, &QThread::finished, update_download_, &QObject::deleteLater,
+            Qt::DirectConnection);
+    connect(update_thread_, &QThread::finished, update_thread_, &QObject::deleteLater,
+            Qt::DirectConnection);
+    connect(this, &MainWidget::quit_update_download_thread, update_thread_, &QThread::quit,
+            Qt::DirectConnection);
+    update_download_->moveToThread(update_thread_);
+}
+
+void MainWidget::StartUpdateDownload() {
+    update_thread_->start();
+    update_started_ = true;
+}
+
+void MainWidget::StopUpdateDownload() {
+    if (!update_thread_)
+        return;
+    if (!update_started_) {
+        // A thread that never ran cannot delete its worker on finishing.
+        delete update_download_;
+        delete update_thread_;
+    } else {
+        emit quit_update_download_thread();
+        update_thread_->wait();
+    }
+    update_download_ = nullptr;
+    update_thread_ = nullptr;
 }
 
 void MainWidget::OnConnectListReady(ConnectListItemInfoPointers connects) {

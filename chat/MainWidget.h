@@ -16,6 +16,8 @@ class QLabel;
 class QMediaPlayer;
 class QPushButton;
 class QStackedWidget;
+class QThread;
+class UpdateDownload;
 
 // The window the user works in after logging in: header with avatar, name, page buttons and
 // window buttons; below it the message page and the schedule page.
@@ -26,7 +28,8 @@ public:
     ~MainWidget() override;
 
     void Init();
-    // Runs once the window is shown: starts the messaging engine's threads.
+    // Runs once the window is shown: starts the messaging engine's threads, then the update
+    // download.
     void StartEngine();
     MsgController* Engine() const { return msg_controller_; }
     LoginWatchdog* Watchdog() const { return login_watchdog_; }
@@ -36,6 +39,7 @@ public:
 
 signals:
     void req_avatar(QString other_id);
+    void quit_update_download_thread();
     void notify_tray(int other_id, int nums);
     void re_login();
 
@@ -63,6 +67,9 @@ private:
     void LayoutWidgets();
     void ConnectSignals();
     void CreateEngine();
+    void CreateUpdateDownload();
+    void StartUpdateDownload();
+    void StopUpdateDownload();
     void ShowOnMessagePage();
     void OnMaxBtn();
 
@@ -75,6 +82,9 @@ private:
     QMediaPlayer* player_ = nullptr;
     MsgController* msg_controller_ = nullptr;
     LoginWatchdog* login_watchdog_ = nullptr;
+    UpdateDownload* update_download_ = nullptr;
+    QThread* update_thread_ = nullptr;
+    bool update_started_ = false;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;

@@ -6,7 +6,6 @@
 #include "app/Application.h"
 #include "app/Instance.h"
 #include "app/Launcher.h"
-#include "app/LocalUpdateCheck.h"
 #include "base/Account.h"
 #include "base/AppInfo.h"
 #include "platform/AutostartXdg.h"
@@ -21,7 +20,6 @@ public:
 private slots:
     void foldersAndAutostartEntry();
     void firstStartIsQueued();
-    void updateVersionsCompareAsText();
 
 private:
     Application* app_;
@@ -53,14 +51,6 @@ void TestStartup::firstStartIsQueued() {
     QVERIFY(!Account::DeviceId().isEmpty());
     app_->OnAboutToQuit();
     QVERIFY(!Instance::Current());
-}
-
-void TestStartup::updateVersionsCompareAsText() {
-    QVERIFY(LocalUpdateCheck::IsNewer("2.0.9"));
-    QVERIFY(LocalUpdateCheck::IsNewer("2.0.19"));
-    QVERIFY(!LocalUpdateCheck::IsNewer("2.0.18"));
-    QVERIFY(!LocalUpdateCheck::IsNewer("2.0.100"));
-    QVERIFY(!LocalUpdateCheck::IsNewer(QString()));
 }
 
 int main(int argc, char** argv) {

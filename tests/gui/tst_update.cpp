@@ -1,0 +1,263 @@
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QtTest>
+
+#include "tests/support/QueuedSpy.h"
+#include "tests/support/SimServer.h"
+#include "tests/support/TestMain.h"
+
+#include "app/LocalUpdateCheck.h"
+#include "app/UpdateDownload.h"
+#include "base/Account.h"
+#include "base/AppInfo.h"
+#include "base/Json.h"
+
+// Both halves of the update: the download while the main window runs, the offer at the next
+// start.
+class TestUpdate : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void versionsCompareNumerically_data();
+    void versionsCompareNumerically();
+    void newerVersionLeavesInstallerAndReply();
+    void versionNotNewerDownloadsNothing();
+    void cutDownloadLeavesNoInstaller();
+    void demoVersionHasAnInstaller();
+    void offerNeedsInstallerReplyAndNoMarker();
+    void declinedOfferKeepsTheFiles();
+    void acceptedInstallerIsMadeRunnableAndStarted();
+
+private:
+    // One download cycle on a thread of its own, as the main window runs it.
+    bool RunCycle();
+    void WriteUpdateFiles(const QString& version, const QByteArray& installer = "installer");
+    // Answers the next message box with `button`; records its text.
+    void AnswerNextBox(QMessageBox::StandardButton button);
+    QStringList UpdateFolder() const;
+
+    std::unique_ptr<SimServer> sim_;
+    std::unique_ptr<QTemporaryDir> app_dir_;
+    QString box_text_;
+};
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+// A vendor host that answers the version check and then cuts the installer off halfway.
+class HalfwayVendor : public QTcpServer {
+public:
+    HalfwayVendor() {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { Answer(socket); });
+        });
+    }
+
+private:
+    static void Answer(QTcpSocket* socket) {
+        const QByteArray request = socket->readAll();
+        if (request.contains("Version_GetLast")) {
+            const QByteArray body = R"({"Velta":{"EID":"0","V":{"No":"2.0.19","Url":"s.exe"}}})";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            return;
+        }
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + QByteArray(500, 'x'));
+        socket->flush();
+        socket->disconnectFromHost();
+    }
+};
+
+}  // namespace
+
+void TestUpdate::init() {
+    sim_ = std::make_unique<SimServer>();
+    QVERIFY(sim_->IsRunning());
+    AppInfo::SetVendorHost(sim_->VendorHost());
+    app_dir_ = std::make_unique<QTemporaryDir>();
+    AppInfo::SetAppPath(app_dir_->path() + QLatin1Char('/'));
+    QDir().mkpath(AppInfo::ToolsPath());
+    Account::SetupUpdatePath();
+    QDir update(Account::UpdatePath());
+    update.removeRecursively();
+    QDir().mkpath(Account::UpdatePath());
+    box_text_.clear();
+}
+
+void TestUpdate::cleanup() {
+    sim_.reset();
+    app_dir_.reset();
+}
+
+bool TestUpdate::RunCycle() {
+    auto* download = new UpdateDownload;
+    QThread thread;
+    QObject::connect(&thread, &QThread::started, download, &UpdateDownload::OnStart);
+    QObject::connect(&thread, &QThread::finished, download, &QObject::deleteLater);
+    QueuedSpy finished(download, &UpdateDownload::cycle_finished);
+    download->moveToThread(&thread);
+    thread.start();
+    const bool ended = finished.wait(10000);
+    thread.quit();
+    thread.wait();
+    return ended && finished.first().at(0).toBool();
+}
+
+void TestUpdate::WriteUpdateFiles(const QString& version, const QByteArray& installer) {
+    Write(LocalUpdateCheck::InstallerPath(), installer);
+    Write(LocalUpdateCheck::ReplyPath(),
+          QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"%1","Url":"x.exe"}}})")
+              .arg(version)
+              .toUtf8());
+}
+
+void TestUpdate::AnswerNextBox(QMessageBox::StandardButton button) {
+    auto* timer = new QTimer(this);
+    timer->setInterval(20);
+    connect(timer, &QTimer::timeout, this, [this, timer, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        box_text_ = box->windowTitle() + QLatin1Char('|') + box->text();
+        timer->deleteLater();
+        box->button(button)->click();
+    });
+    timer->start();
+}
+
+QStringList TestUpdate::UpdateFolder() const {
+    return QDir(Account::UpdatePath()).entryList(QDir::Files | QDir::Hidden);
+}
+
+void TestUpdate::versionsCompareNumerically_data() {
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<bool>("newer");
+    QTest::newRow("2.0.9 is older") << "2.0.9" << false;
+    QTest::newRow("2.0.19") << "2.0.19" << true;
+    QTest::newRow("2.0.100") << "2.0.100" << true;
+    QTest::newRow("2.1") << "2.1" << true;
+    QTest::newRow("equal") << "2.0.18" << false;
+    QTest::newRow("equal with a zero") << "2.0.18.0" << false;
+    QTest::newRow("1.9.99") << "1.9.99" << false;
+    QTest::newRow("malformed") << "abc" << false;
+    QTest::newRow("suffix") << "2.0.19-beta" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestUpdate::versionsCompareNumerically() {
+    QFETCH(QString, latest);
+    QFETCH(bool, newer);
+    QCOMPARE(LocalUpdateCheck::IsNewer(latest, QStringLiteral("2.0.18")), newer);
+}
+
+void TestUpdate::newerVersionLeavesInstallerAndReply() {
+    const QByteArray installer = "#!/bin/sh\necho new version\n" + QByteArray(70000, '\0');
+    QVERIFY(sim_->Publish("2.0.19", "coralbridge-2.0.19-setup.exe", installer));
+    // Files of an earlier cycle go first.
+    WriteUpdateFiles("2.0.17", "old");
+    QVERIFY(RunCycle());
+    QCOMPARE(ReadAll(LocalUpdateCheck::InstallerPath()), installer);
+    QCOMPARE(Json(LocalUpdateCheck::ReplyPath(), true).Text("Velta.V.No"),
+             QStringLiteral("2.0.19"));
+    QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
+}
+
+void TestUpdate::versionNotNewerDownloadsNothing() {
+    // The demo publishes the running version.
+    WriteUpdateFiles("2.0.17", "old");
+    Write(LocalUpdateCheck::MarkerPath(), "");
+    QVERIFY(!RunCycle());
+    QVERIFY(UpdateFolder().isEmpty());
+    // The administrator's marker is not ours to remove.
+    QVERIFY(QFile::exists(LocalUpdateCheck::MarkerPath()));
+
+    QVERIFY(sim_->Publish("2.0.9", "coralbridge-2.0.9-setup.exe", "older"));
+    QVERIFY(!RunCycle());
+    QVERIFY(UpdateFolder().isEmpty());
+}
+
+void TestUpdate::cutDownloadLeavesNoInstaller() {
+    QVERIFY(sim_->Publish("2.0.19", "coralbridge-2.0.19-setup.exe", QByteArray(4096, 'i')));
+    sim_->SetFault("Installer", FaultKind::kDrop);
+    QVERIFY(!RunCycle());
+    QVERIFY(UpdateFolder().isEmpty());
+
+    HalfwayVendor vendor;
+    AppInfo::SetVendorHost(QStringLiteral("127.0.0.1:%1").arg(vendor.serverPort()));
+    QVERIFY(!RunCycle());
+    QVERIFY(UpdateFolder().isEmpty());
+    QCOMPARE(LocalUpdateCheck::Run(), QString());
+}
+
+void TestUpdate::demoVersionHasAnInstaller() {
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = manager.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://%1/UpLoad/MMC/coralbridge-2.0.18-setup.exe")
+                                 .arg(sim_->VendorHost()))));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    QVERIFY(reply->readAll().startsWith("#!/bin/sh\n"));
+    reply->deleteLater();
+}
+
+void TestUpdate::offerNeedsInstallerReplyAndNoMarker() {
+    WriteUpdateFiles("2.0.9");
+    QCOMPARE(LocalUpdateCheck::Run(), QString());
+
+    WriteUpdateFiles("2.0.19");
+    Write(LocalUpdateCheck::MarkerPath(), "");
+    QCOMPARE(LocalUpdateCheck::Run(), QString());
+    QFile::remove(LocalUpdateCheck::MarkerPath());
+
+    QFile::remove(LocalUpdateCheck::ReplyPath());
+    QCOMPARE(LocalUpdateCheck::Run(), QString());
+    QVERIFY(box_text_.isEmpty());
+
+    WriteUpdateFiles("2.0.19");
+    AnswerNextBox(QMessageBox::Yes);
+    QCOMPARE(LocalUpdateCheck::Run(), LocalUpdateCheck::InstallerPath());
+    QCOMPARE(box_text_, QStringLiteral("提示|更新到最新版本?"));
+}
+
+void TestUpdate::declinedOfferKeepsTheFiles() {
+    WriteUpdateFiles("2.0.19");
+    AnswerNextBox(QMessageBox::No);
+    QCOMPARE(LocalUpdateCheck::Run(), QStringLiteral("dont_update"));
+    QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
+}
+
+void TestUpdate::acceptedInstallerIsMadeRunnableAndStarted() {
+    const QString ran = app_dir_->filePath("installer-ran");
+    WriteUpdateFiles("2.0.19",
+                     QStringLiteral("#!/bin/sh\necho started > '%1'\n").arg(ran).toUtf8());
+    const QString installer = LocalUpdateCheck::InstallerPath();
+    QVERIFY(!(QFile::permissions(installer) & QFile::ExeOwner));
+    QVERIFY(LocalUpdateCheck::StartInstaller(installer));
+    QVERIFY(QFile::permissions(installer) & QFile::ExeOwner);
+    QTRY_COMPARE(ReadAll(ran), QByteArray("started\n"));
+}
+
+CORAL_TEST_MAIN(TestUpdate)
+#include "tst_update.moc"
