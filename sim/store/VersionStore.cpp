@@ -1,5 +1,7 @@
 #include "sim/store/VersionStore.h"
 
+#include "sim/demo/EmbeddedDemo.h"
+#include "sim/http/TextUtil.h"
 #include "sim/store/SimDb.h"
 
 void VersionStore::Latest(std::string* no, std::string* url) {
@@ -30,8 +32,13 @@ bool VersionStore::Installer(const std::string& url, std::string* data) {
         "SELECT data FROM versions WHERE url = :url COLLATE NOCASE"
         " ORDER BY version_id DESC LIMIT 1");
     query.Bind(":url", url);
-    if (!query.Next())
+    if (query.Next()) {
+        *data = query.Text(0);
+        return true;
+    }
+    // The demo's own version has the demo installer.
+    if (demo_url_.empty() || !text_util::EqualsIgnoreCase(url, demo_url_))
         return false;
-    *data = query.Text(0);
+    *data = EmbeddedDemoInstaller();
     return true;
 }

@@ -4,7 +4,8 @@
 
 class SimDb;
 
-// The latest client version and its installer; starts with the demo data's record.
+// The latest client version and its installer; starts with the demo data's record, whose
+// installer is the demo installer (sim/demo/installer.sh).
 class VersionStore {
 public:
     VersionStore(SimDb& db, std::string demo_no, std::string demo_url)
