@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QVersionNumber>
 
 #include "base/Account.h"
@@ -62,10 +63,12 @@ QString LocalUpdateCheck::Run() {
 
     if (!IsNewer(Json(ReplyPath(), true).Text(QStringLiteral("Velta.V.No"))))
         return QString();
-    const auto answer =
-        QMessageBox::information(nullptr, QStringLiteral("提示"), QStringLiteral("更新到最新版本?"),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    return answer == QMessageBox::Yes ? installer : QString::fromLatin1(kDeclined);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("提示"),
+                    QStringLiteral("更新到最新版本?"), QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    return box.exec() == QMessageBox::Yes ? installer : QString::fromLatin1(kDeclined);
 }
 
 bool LocalUpdateCheck::StartInstaller(const QString& path) {

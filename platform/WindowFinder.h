@@ -11,7 +11,7 @@ public:
     virtual ~WindowFinder() = default;
 
     // The rectangle of the deepest visible window at `cursor`, skipping `overlay` and its
-    // children; false when there is none or windows cannot be seen on this platform.
+    // children; over no window, the desktop's. False where windows cannot be seen.
     virtual bool WindowAt(const QPoint& cursor, WId overlay, QRect* rect) = 0;
     // Puts `overlay` above every other window.
     virtual void RaiseOverlay(WId overlay) = 0;

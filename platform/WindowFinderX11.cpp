@@ -55,7 +55,17 @@ bool WindowFinderX11::WindowAt(const QPoint& cursor, WId overlay, QRect* rect) {
         current = child.window;
         found = true;
     }
-    return found;
+    // Over the bare desktop the desktop itself is the window, as on Windows.
+    return found || RootRect(rect);
+}
+
+bool WindowFinderX11::RootRect(QRect* rect) {
+    ReplyPtr<xcb_get_geometry_reply_t> geo{
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root_), nullptr)};
+    if (!geo.reply)
+        return false;
+    *rect = QRect(0, 0, geo.reply->width, geo.reply->height);
+    return true;
 }
 
 void WindowFinderX11::RaiseOverlay(WId overlay) {

@@ -27,6 +27,7 @@ private:
     QVector<xcb_window_t> Children(xcb_window_t parent, xcb_window_t* grand_parent);
     // The child of the root that holds `window`: the window manager's frame, if there is one.
     xcb_window_t TopLevelOf(xcb_window_t window);
+    bool RootRect(QRect* rect);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = XCB_NONE;

@@ -1,6 +1,6 @@
 #include <QPointer>
-#include <QScreen>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -129,6 +129,11 @@ void TestScreenshotX11::CheckOnX() {
     selection = overlay->findChild<OEScreen*>();
     QVERIFY(selection);
     QCOMPARE(selection->geometry(), QRect(140, 120, 80, 60));
+
+    // Over the bare desktop the whole screen is the window.
+    Click(overlay, QPoint(700, 500), Qt::RightButton);
+    Send(overlay, QEvent::MouseMove, QPoint(700, 500), Qt::NoButton);
+    QCOMPARE(LastFound(found), QRect(0, 0, 800, 600));
 
     QTest::keyClick(overlay, Qt::Key_Escape);
     QTRY_VERIFY(overlay.isNull());
