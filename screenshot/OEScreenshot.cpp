@@ -109,11 +109,12 @@ void OEScreenshot::Detect(const QPoint& global) {
     if (!finder_->WindowAt(global * ratio, winId(), &found))
         return;
     const QRect rect(mapFromGlobal(found.topLeft() / ratio), found.size() / ratio);
-    if (rect != window_rect_) {
-        window_rect_ = rect;
-        emit findChildWind(rect);
-    }
-    update();
+    if (rect == window_rect_)
+        return;
+    // Only the old and the new outline change.
+    update(window_rect_.isValid() ? window_rect_.united(rect) : rect);
+    window_rect_ = rect;
+    emit findChildWind(rect);
 }
 
 void OEScreenshot::paintEvent(QPaintEvent*) {
