@@ -63,7 +63,7 @@ MainWidget::~MainWidget() {
 
 void MainWidget::Init() {
     player_ = new QMediaPlayer(this);
-    player_->setVolume(300);
+    player_->setVolume(100);
     SetupUI();
     BuildPages();
     BuildHeader();
