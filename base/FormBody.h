@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPair>
 #include <QString>
 #include <QUrlQuery>
 
@@ -16,6 +15,10 @@ public:
 
     FormBody& Add(const QString& name, const QString& value);
     FormBody& Add(const QString& name, int value);
+    // The value is the Base64 text of the file at `path`, read and encoded piece by piece when
+    // the body is built, so the file is held once, as the body; a file that cannot be read gives
+    // an empty value.
+    FormBody& AddFileBase64(const QString& name, const QString& path);
 
     QByteArray Encode() const;
     bool IsEmpty() const { return fields_.isEmpty(); }
@@ -23,5 +26,13 @@ public:
     static QByteArray Escape(const QString& text);
 
 private:
-    QList<QPair<QString, QString>> fields_;
+    struct Field {
+        QString name;
+        QString value;
+        bool file = false;
+    };
+
+    static void AppendFileBase64(QByteArray* body, const QString& path);
+
+    QList<Field> fields_;
 };

@@ -9,7 +9,43 @@
 
 namespace {
 const char kIndexProperty[] = "custom_index";
+// Longer values (a file in Base64) are logged by their length only.
+constexpr int kLoggedValueBytes = 256;
+
+bool IsSecret(const QByteArray& name) {
+    const QByteArray lower = name.toLower();
+    return lower.contains("session") || lower.contains("password") || lower.contains("psw");
 }
+
+// The form body as the log shows it: secrets masked, long values cut, without copying the body.
+QByteArray LoggedBody(const QByteArray& body) {
+    QByteArray logged;
+    int start = 0;
+    while (start < body.size()) {
+        int end = body.indexOf('&', start);
+        if (end < 0)
+            end = body.size();
+        const int equals = body.indexOf('=', start);
+        const int name_end = equals >= 0 && equals < end ? equals : end;
+        const QByteArray name = body.mid(start, name_end - start);
+        const int value_size = qMax(0, end - name_end - 1);
+        if (!logged.isEmpty())
+            logged.append('&');
+        logged.append(name);
+        if (name_end < end) {
+            logged.append('=');
+            if (IsSecret(QByteArray::fromPercentEncoding(name)))
+                logged.append("***");
+            else if (value_size > kLoggedValueBytes)
+                logged.append(QByteArray::number(value_size) + " bytes");
+            else
+                logged.append(body.mid(name_end + 1, value_size));
+        }
+        start = end + 1;
+    }
+    return logged;
+}
+}  // namespace
 
 HttpBase::HttpBase(QObject* parent) : QObject(parent), manager_(new QNetworkAccessManager) {
     connect(manager_, &QNetworkAccessManager::finished, this, &HttpBase::OnFinished);
@@ -27,8 +63,9 @@ void HttpBase::Request(int mode, const QString& url, const QByteArray& body, Htt
                        int index, HttpIndexedCallback indexed_callback) {
     if (mode < kGet || mode > kPostUtf8)
         return;
-    qDebug().noquote().nospace() << QStringLiteral("%1?%2").arg(url, QString::fromUtf8(body));
-    qDebug() << body;
+    const QByteArray logged = LoggedBody(body);
+    qDebug().noquote().nospace() << QStringLiteral("%1?%2").arg(url, QString::fromUtf8(logged));
+    qDebug() << logged;
     if (index == -1) {
         callback_ = std::move(callback);
     } else {
@@ -48,6 +85,10 @@ void HttpBase::Request(int mode, const QString& url, const QByteArray& body, Htt
         reply = manager_->post(request, body);
     }
     reply->setProperty(kIndexProperty, index);
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, index](qint64 received, qint64 total) {
+                emit download_progress(index, received, total);
+            });
 }
 
 void HttpBase::OnFinished(QNetworkReply* reply) {

@@ -27,6 +27,10 @@ public:
     void Request(int mode, const QString& url, const QByteArray& body, HttpCallback callback,
                  int index = -1, HttpIndexedCallback indexed_callback = nullptr);
 
+signals:
+    // Bytes of the answer received so far; total is -1 while unknown.
+    void download_progress(int index, qint64 received, qint64 total);
+
 protected:
     virtual void OnReply(QNetworkReply* reply, const QByteArray& data, int status_code) = 0;
 

@@ -49,6 +49,8 @@ class TestHttp : public QObject {
 private slots:
     void modesOnTheWire();
     void formBodyRoundTripsEveryCharacter();
+    void fileFieldIsTheFileInBase64();
+    void logShowsNoSecretsAndNoFiles();
     void errorsReachTheCaller();
     void indexedCallbackCarriesItsIndex();
     void unknownModeSendsNothing();
@@ -110,6 +112,59 @@ void TestHttp::formBodyRoundTripsEveryCharacter() {
     QUrlQuery query;
     query.addQueryItem("Content", text);
     QCOMPARE(FormBody(query).Encode(), FormBody().Add("Content", text).Encode());
+}
+
+void TestHttp::fileFieldIsTheFileInBase64() {
+    QTemporaryDir dir;
+    // Pieces of the encoding meet inside the file; every Base64 character occurs.
+    QByteArray content;
+    for (int i = 0; i < 3 * 64 * 1024 * 2 + 2; ++i)
+        content.append(static_cast<char>((i * 7 + i / 253) % 256));
+    QFile file(dir.filePath("图 片.png"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    const QByteArray body = FormBody()
+                                .Add("Name", "a+b")
+                                .AddFileBase64("Base64Data", file.fileName())
+                                .AddFileBase64("Missing", dir.filePath("gone"))
+                                .Add("Last", "z")
+                                .Encode();
+    const auto fields = TestHttpServer::DecodeForm(body);
+    QCOMPARE(fields.size(), 4);
+    QCOMPARE(fields[1].second.toLatin1(), content.toBase64());
+    QCOMPARE(fields[2], qMakePair(QString("Missing"), QString()));
+    QCOMPARE(fields[3], qMakePair(QString("Last"), QString("z")));
+}
+
+void TestHttp::logShowsNoSecretsAndNoFiles() {
+    static QStringList log;
+    log.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { log.append(text); });
+    TestHttpServer server;
+    PlainHttp http;
+    Answer answer;
+    const QString file(5000, QLatin1Char('Q'));
+    http.Request(HttpBase::kPost, server.Url("/l"),
+                 FormBody()
+                     .Add("loginid", "zhanglei")
+                     .Add("encyptpassword", "ENCODED-PSW")
+                     .Add("SessionID", "SESSION-42")
+                     .Add("Base64Data", file)
+                     .Encode(),
+                 Record(&answer));
+    qInstallMessageHandler(previous);
+    QVERIFY(WaitFor(answer));
+    const QString text = log.join('\n');
+    QVERIFY(text.contains("loginid=zhanglei"));
+    QVERIFY(text.contains("Base64Data=5000 bytes"));
+    QVERIFY(!text.contains("ENCODED-PSW"));
+    QVERIFY(!text.contains("SESSION-42"));
+    QVERIFY(!text.contains("QQQQ"));
+    // The server still gets everything.
+    QCOMPARE(TestHttpServer::DecodeForm(server.Requests().first().body).at(2).second,
+             QString("SESSION-42"));
 }
 
 void TestHttp::errorsReachTheCaller() {
