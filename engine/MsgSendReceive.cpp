@@ -1,9 +1,9 @@
 #include "MsgSendReceive.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 
+#include "AttachmentPaths.h"
 #include "MsgSendReceiveHttp.h"
 #include "base/FormBody.h"
 #include "base/Json.h"
@@ -68,13 +68,9 @@ bool MsgSendReceive::AddFileFields(FormBody* body, int msg_type, const QString& 
         qDebug().noquote() << "!!! MsgSendReceive::OnMsgSend: file too large:" << path;
         return false;
     }
-    QByteArray data;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        data = file.readAll();
     body->Add(QStringLiteral("MsgType"), msg_type)
         .Add(QStringLiteral("FileName"), info.fileName())
-        .Add(QStringLiteral("Base64Data"), QString::fromLatin1(data.toBase64()));
+        .AddFileBase64(QStringLiteral("Base64Data"), path);
     return true;
 }
 
@@ -94,6 +90,8 @@ void MsgSendReceive::OnMsgSend(int other_id, QString other_name, int client_mess
     }
     const int request = ++request_counter_;
     sending_.insert(request, client_message_id);
+    if (IsFileType(msg_type))
+        sent_files_.insert(request, content_or_file_local_url);
     qDebug().noquote() << QStringLiteral("------------------ %1 -----------------------------")
                               .arg(QLatin1String(method));
     http_->Request(HttpBase::kPost, Url(method), body.Encode(), nullptr, request,
@@ -104,13 +102,18 @@ void MsgSendReceive::OnMsgSend(int other_id, QString other_name, int client_mess
 
 void MsgSendReceive::OnSendReply(bool ok, const QByteArray& data, int request) {
     const int client_message_id = sending_.take(request);
+    const QString sent_file = sent_files_.take(request);
     const Json json(data);
     if (!ok || !json.IsValid()) {
         qDebug().noquote() << "!!! MsgSendReceive: no answer to the message" << client_message_id;
         return;
     }
     if (json.Text(QStringLiteral("Velta.EID")) == QLatin1String("0")) {
-        emit msg_send_state(client_message_id, 1, json.Text(QStringLiteral("Velta.Message_ID")));
+        const QString message_id = json.Text(QStringLiteral("Velta.Message_ID"));
+        // The message's url turns into the server's once it comes back; the file stays here.
+        if (!sent_file.isEmpty())
+            AttachmentPaths().RecordSent(message_id, sent_file);
+        emit msg_send_state(client_message_id, 1, message_id);
     } else {
         emit msg_send_state(client_message_id, 0, json.Text(QStringLiteral("Velta.ErrorMessage")));
     }

@@ -49,6 +49,8 @@ private:
     MsgSendReceiveHttp* http_ = nullptr;
     // request number -> client_message_id, between sending and answer.
     QHash<int, int> sending_;
+    // request number -> the local path of an attachment being sent.
+    QHash<int, QString> sent_files_;
     // request number -> its own request object, kept until the answer.
     QHash<int, MsgSendReceiveHttp*> receipts_;
 };

@@ -1,34 +1,29 @@
 #include "ResourceDownloader.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QUrl>
 
+#include "EnvelopeFile.h"
 #include "ResourceDownloaderHttp.h"
 #include "VideoThumbnail.h"
 #include "base/FormBody.h"
-#include "base/Json.h"
 #include "base/ServicePaths.h"
 #include "base/Services.h"
+#include "platform/FileOpener.h"
 
 namespace {
 
-QString Folder(int type) {
-    switch (type) {
-        case 2:
-            return QStringLiteral("file");
-        case 3:
-            return QStringLiteral("image");
-        case 4:
-            return QStringLiteral("audio");
-        case 5:
-            return QStringLiteral("video");
-        default:
-            return QString();
-    }
+bool WriteFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // A broken transfer must not leave a file that later counts as downloaded.
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
+}
+
+std::function<bool(const QString&)> WriterOf(const EnvelopeFile& reply) {
+    return [&reply](const QString& to) { return reply.WriteTo(to); };
 }
 
 }  // namespace
@@ -41,107 +36,124 @@ ResourceDownloader::~ResourceDownloader() {
     qDebug() << "ResourceDownloader::~ResourceDownloader";
 }
 
-QString ResourceDownloader::LocalPath(int type, const QString& name) {
-    const QString folder = Folder(type);
-    // The name comes from the server: keep it inside the folder.
-    const QString file_name = QFileInfo(name).fileName();
-    if (folder.isEmpty() || file_name.isEmpty() || file_name == QLatin1String(".."))
-        return QString();
-    return QStringLiteral("%1/%2/%3").arg(Account::MsgPath(), folder, file_name);
-}
-
-QString ResourceDownloader::NameOf(int type, const QString& url) {
-    if (!url.contains(QLatin1Char('|')))
-        return QFileInfo(url).fileName();
-    return url.section(QLatin1Char('|'), type == 2 ? 2 : 1, type == 2 ? 2 : 1);
-}
-
 void ResourceDownloader::OnStart() {
-    if (!http_)
-        http_ = new ResourceDownloaderHttp;
+    if (http_)
+        return;
+    http_ = new ResourceDownloaderHttp;
+    connect(http_, &HttpBase::download_progress, this, &ResourceDownloader::OnProgress);
 }
 
 void ResourceDownloader::OnDownloadResource(int type, QString url) {
-    const QStringList parts = url.split(QLatin1Char('|'));
+    const Attachment attachment = Attachment::FromRequest(type, url);
     if (type == 2) {
-        // "<message id>|<server reference>|<name>"
-        if (parts.size() < 3)
+        if (attachment.message_id.isEmpty())
             return;
-        const QString path = LocalPath(type, parts.at(2));
-        if (QFileInfo::exists(path)) {
-            SetState(parts.at(0), QStringLiteral("100"));
+        if (!paths_.Find(attachment).isEmpty()) {
+            SetState(attachment.message_id, QStringLiteral("100"));
             return;
         }
-        RequestFile(Kind::kFile, parts.at(0), path);
+        Request(Kind::kFile, attachment, false);
         return;
     }
-    if (type < 3 || type > 5 || parts.size() < 2)
+    if (type < 3 || type > 5 || attachment.reference.isEmpty())
         return;
-    RequestUpload(type, parts.at(0), LocalPath(type, parts.at(1)));
+    const QString present = paths_.Find(attachment);
+    if (present.isEmpty()) {
+        Request(Kind::kUpload, attachment, false);
+    } else if (type == 5) {
+        VideoThumbnail::Ensure(present);
+    }
 }
 
 void ResourceDownloader::OnOpenResource(int type, QString url) {
-    // A message written here still points at the file it was sent from.
-    const QString path = QFileInfo(url).isAbsolute() && QFileInfo::exists(url)
-                             ? url
-                             : LocalPath(type, NameOf(type, url));
-    if (path.isEmpty())
+    const Attachment attachment = Attachment::FromRequest(type, url);
+    const QString path = paths_.Find(attachment);
+    if (!path.isEmpty()) {
+        Present(type, path);
         return;
-    if (!QFileInfo::exists(path)) {
+    }
+    if (!attachment.local_file.isEmpty()) {
+        qDebug().noquote() << "!!! ResourceDownloader: no such file:" << attachment.local_file;
+        return;
+    }
+    if (type == 2) {
         OnDownloadResource(type, url);
         return;
     }
-    if (type == 4) {
-        emit play_audio_file(path);
-        return;
-    }
-    if (type == 5)
-        VideoThumbnail::Ensure(path);
-    OpenFile(path);
+    if (type >= 3 && type <= 5 && !attachment.reference.isEmpty())
+        Request(Kind::kUpload, attachment, true);
 }
 
 void ResourceDownloader::OnOpenResourceSendByMySelf(int type, QString url) {
-    const QStringList parts = url.split(QLatin1Char('|'));
-    if (parts.size() < 3)
+    Attachment attachment = Attachment::FromRequest(type, url);
+    attachment.sent_by_me = true;
+    // Sent from this computer, or fetched before: no need to ask the server again.
+    const QString present = paths_.Find(attachment);
+    if (!present.isEmpty()) {
+        emit download_res_send_by_myself_reback(present);
+        Present(type, present);
         return;
-    RequestFile(Kind::kOwnFile, parts.at(0), LocalPath(type, parts.at(2)));
+    }
+    if (!attachment.message_id.isEmpty())
+        Request(Kind::kOwnFile, attachment, true);
 }
 
-void ResourceDownloader::RequestUpload(int type, const QString& reference, const QString& path) {
-    if (path.isEmpty())
-        return;
-    OnStart();
-    const int index = ++request_counter_;
-    pending_.insert(index, {Kind::kUpload, type, path, QString()});
-    const QString url =
-        Services::UnitBase(account_) + QLatin1String(service_paths::kUploadPath) + reference;
-    http_->Request(
-        HttpBase::kGet, url, QByteArray(), nullptr, index,
-        [this](bool ok, const QByteArray& data, QString, int i) { OnReply(ok, data, i); });
+QString ResourceDownloader::FlightKey(Kind kind, const Attachment& attachment) {
+    return QStringLiteral("%1|%2|%3")
+        .arg(static_cast<int>(kind))
+        .arg(attachment.type)
+        .arg(kind == Kind::kUpload ? attachment.Key() : attachment.message_id);
 }
 
-void ResourceDownloader::RequestFile(Kind kind, const QString& message_id, const QString& path) {
-    if (path.isEmpty())
+void ResourceDownloader::Request(Kind kind, const Attachment& attachment, bool open_when_done) {
+    const QString flight = FlightKey(kind, attachment);
+    if (in_flight_.contains(flight)) {
+        // Already on its way (a click while the parser's download runs): open it on arrival.
+        pending_[in_flight_.value(flight)].open_when_done |= open_when_done;
         return;
+    }
     OnStart();
     const int index = ++request_counter_;
-    pending_.insert(index, {kind, 2, path, message_id});
+    in_flight_.insert(flight, index);
+    pending_.insert(index, {kind, attachment, open_when_done, QString()});
+    const auto reply = [this](bool ok, const QByteArray& data, QString, int i) {
+        OnReply(ok, data, i);
+    };
+    if (kind == Kind::kUpload) {
+        const QString url = Services::UnitBase(account_) +
+                            QLatin1String(service_paths::kUploadPath) + attachment.reference;
+        http_->Request(HttpBase::kGet, url, QByteArray(), nullptr, index, reply);
+        return;
+    }
     FormBody body;
     body.Add(QStringLiteral("User_ID"), account_.value(QStringLiteral("User_ID")))
         .Add(QStringLiteral("SessionID"), account_.value(QStringLiteral("SessionID")))
-        .Add(QStringLiteral("Message_ID"), message_id);
+        .Add(QStringLiteral("Message_ID"), attachment.message_id);
     qDebug().noquote() << "------------------ MessageFile_Download -----------------------------";
     const QString url = Services::InterfaceUrlSlashed(
         Services::UnitBase(account_), QLatin1String(service_paths::method::kMessageFileDownload));
-    http_->Request(
-        HttpBase::kPost, url, body.Encode(), nullptr, index,
-        [this](bool ok, const QByteArray& data, QString, int i) { OnReply(ok, data, i); });
+    if (kind == Kind::kFile)
+        SetState(attachment.message_id, QStringLiteral("0"));
+    http_->Request(HttpBase::kPost, url, body.Encode(), nullptr, index, reply);
+}
+
+void ResourceDownloader::OnProgress(int index, qint64 received, qint64 total) {
+    auto it = pending_.find(index);
+    if (it == pending_.end() || it->kind != Kind::kFile || total <= 0)
+        return;
+    // "100" means written; until then the bytes on the wire count up to 99.
+    const QString percent = QString::number(qBound<qint64>(0, received * 100 / total, 99));
+    if (percent == it->percent)
+        return;
+    it->percent = percent;
+    SetState(it->attachment.message_id, percent);
 }
 
 void ResourceDownloader::OnReply(bool ok, const QByteArray& data, int index) {
     if (!pending_.contains(index))
         return;
     const Pending pending = pending_.take(index);
+    in_flight_.remove(FlightKey(pending.kind, pending.attachment));
     switch (pending.kind) {
         case Kind::kUpload:
             OnUploadReply(pending, ok, data);
@@ -155,37 +167,52 @@ void ResourceDownloader::OnReply(bool ok, const QByteArray& data, int index) {
     }
 }
 
+QString ResourceDownloader::Store(const Attachment& attachment,
+                                  const std::function<bool(const QString&)>& write) {
+    const QString path = paths_.DownloadPath(attachment);
+    if (path.isEmpty() || !paths_.Claim(attachment, path) || !write(path)) {
+        qDebug().noquote() << "!!! ResourceDownloader: cannot write" << path;
+        return QString();
+    }
+    return path;
+}
+
 void ResourceDownloader::OnUploadReply(const Pending& pending, bool ok, const QByteArray& data) {
+    const Attachment& attachment = pending.attachment;
     if (!ok) {
-        qDebug().noquote() << "!!! ResourceDownloader: download failed:" << pending.path;
+        qDebug().noquote() << "!!! ResourceDownloader: download failed:" << attachment.reference;
         return;
     }
-    if (WriteFile(pending.path, data) && pending.type == 5)
-        VideoThumbnail::Ensure(pending.path);
+    const QString path =
+        Store(attachment, [&data](const QString& to) { return WriteFile(to, data); });
+    if (path.isEmpty())
+        return;
+    if (attachment.type == 5)
+        VideoThumbnail::Ensure(path);
+    emit resource_downloaded(attachment.type, attachment.reference, path);
+    if (pending.open_when_done)
+        Present(attachment.type, path);
 }
 
 void ResourceDownloader::OnFileReply(const Pending& pending, const QByteArray& data) {
-    const Json json(data);
+    const QString& message_id = pending.attachment.message_id;
+    const EnvelopeFile reply(data);
+    const Json& json = reply.Envelope();
     if (!json.IsValid()) {
-        SetState(pending.message_id, QStringLiteral("err: invalid"));
-        return;
-    }
-    if (json.Text(QStringLiteral("Velta.EID")) != QLatin1String("0")) {
-        SetState(pending.message_id,
+        SetState(message_id, QStringLiteral("err: invalid"));
+    } else if (json.Text(QStringLiteral("Velta.EID")) != QLatin1String("0")) {
+        SetState(message_id,
                  QStringLiteral("err: %1").arg(json.Text(QStringLiteral("Velta.ErrorMessage"))));
-        return;
+    } else if (Store(pending.attachment, WriterOf(reply)).isEmpty()) {
+        SetState(message_id, QStringLiteral("err: invalid"));
+    } else {
+        SetState(message_id, QStringLiteral("100"));
     }
-    const QByteArray file =
-        QByteArray::fromBase64(json.Text(QStringLiteral("Velta.Base64Data")).toLatin1());
-    if (!WriteFile(pending.path, file)) {
-        SetState(pending.message_id, QStringLiteral("err: invalid"));
-        return;
-    }
-    SetState(pending.message_id, QStringLiteral("100"));
 }
 
 void ResourceDownloader::OnOwnFileReply(const Pending& pending, const QByteArray& data) {
-    const Json json(data);
+    const EnvelopeFile reply(data);
+    const Json& json = reply.Envelope();
     if (!json.IsValid()) {
         emit download_res_send_by_myself_reback(QStringLiteral("error: invalid"));
         return;
@@ -194,32 +221,26 @@ void ResourceDownloader::OnOwnFileReply(const Pending& pending, const QByteArray
         emit download_res_send_by_myself_reback(json.Text(QStringLiteral("Velta.ErrorMessage")));
         return;
     }
-    const QByteArray file =
-        QByteArray::fromBase64(json.Text(QStringLiteral("Velta.Base64Data")).toLatin1());
-    if (!WriteFile(pending.path, file)) {
+    const QString path = Store(pending.attachment, WriterOf(reply));
+    if (path.isEmpty()) {
         emit download_res_send_by_myself_reback(QStringLiteral("error: invalid"));
         return;
     }
-    emit download_res_send_by_myself_reback(pending.path);
-    OpenFile(pending.path);
+    emit download_res_send_by_myself_reback(path);
+    Present(pending.attachment.type, path);
+}
+
+void ResourceDownloader::Present(int type, const QString& path) {
+    if (type == 4) {
+        emit play_audio_file(path);
+        return;
+    }
+    if (type == 5)
+        VideoThumbnail::Ensure(path);
+    FileOpener::Open(path);
 }
 
 void ResourceDownloader::SetState(const QString& message_id, const QString& state) {
     message_id_percent_.insert(message_id, state);
     emit update_download_percent(message_id_percent_);
-}
-
-bool ResourceDownloader::WriteFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    // A broken transfer must not leave a file that later counts as downloaded.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        qDebug().noquote() << "!!! ResourceDownloader: cannot write" << path;
-        return false;
-    }
-    return true;
-}
-
-void ResourceDownloader::OpenFile(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

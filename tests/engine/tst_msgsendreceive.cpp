@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "EngineTestEnv.h"
+#include "engine/AttachmentPaths.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/MessageStore.h"
 #include "engine/MsgSendReceive.h"
@@ -90,6 +91,10 @@ void TestMsgSendReceive::fileArrivesByteExact() {
              kSenderFields + QStringList({"MsgType", "FileName", "Base64Data"}));
     QCOMPARE(Field(request, "FileName"), QString("图 片+1.png"));
     QCOMPARE(QByteArray::fromBase64(Field(request, "Base64Data").toLatin1()), content);
+    // Accepted: found where it was sent from once the server's url replaces the path.
+    QCOMPARE(
+        AttachmentPaths().Find(Attachment::FromUrl(3, "MsgFile/1.png|图 片+1.png", true, "12")),
+        file.fileName());
 
     // Past the limit the file is not even read.
     QVERIFY(file.open(QIODevice::WriteOnly));

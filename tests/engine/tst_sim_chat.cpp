@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "EngineTestEnv.h"
+#include "engine/AttachmentPaths.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/HeartBeatMsg.h"
 #include "engine/LoginWatchdog.h"
@@ -108,8 +109,11 @@ void TestSimChat::messagesAndReceiptsTravelBothWays() {
         QCOMPARE(Message(text_id).value("content").toString(), text);
         QCOMPARE(Message(text_id).value("other_id").toInt(), kZhangLei);
         QCOMPARE(Message(text_id).value("send_or_receive").toInt(), 0);
-        const QString local = ResourceDownloader::LocalPath(3, "课堂 照片+1.png");
-        QTRY_COMPARE(QFileInfo(local).size(), qint64(picture.size()));
+        const Attachment attachment = Attachment::FromUrl(
+            3, Message(picture_id).value("url").toString(), false, QString::number(picture_id));
+        QCOMPARE(attachment.name, QString("课堂 照片+1.png"));
+        QString local;
+        QTRY_VERIFY(!(local = AttachmentPaths().Find(attachment)).isEmpty());
         QFile downloaded(local);
         QVERIFY(downloaded.open(QIODevice::ReadOnly));
         QCOMPARE(downloaded.readAll(), picture);
