@@ -11,6 +11,10 @@ namespace {
 const char kIndexProperty[] = "custom_index";
 // Longer values (a file in Base64) are logged by their length only.
 constexpr int kLoggedValueBytes = 256;
+// Data waiting to be taken from a reply: the network thread pauses beyond it.
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+// Room taken ahead for an announced answer; a larger one grows as it arrives.
+constexpr qint64 kMaxReservedBytes = 256 * 1024 * 1024;
 
 bool IsSecret(const QByteArray& name) {
     const QByteArray lower = name.toLower();
@@ -85,6 +89,10 @@ void HttpBase::Request(int mode, const QString& url, const QByteArray& body, Htt
         reply = manager_->post(request, body);
     }
     reply->setProperty(kIndexProperty, index);
+    LimitReadBuffer(reply);
+    // The answer is taken as it arrives, so it is never held twice (the reply's buffer and a
+    // copy of all of it) at the end.
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { TakeArrived(reply); });
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, index](qint64 received, qint64 total) {
                 emit download_progress(index, received, total);
@@ -98,8 +106,29 @@ void HttpBase::OnFinished(QNetworkReply* reply) {
     qDebug() << QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
     // A 4xx/5xx answer is reported as an error too, but its body is still the server's answer.
     const bool transport_failed = reply->error() != QNetworkReply::NoError && status == 0;
-    OnReply(reply, transport_failed ? QByteArray() : reply->readAll(), status);
+    TakeArrived(reply);
+    const QByteArray data = arrived_.take(reply);
+    OnReply(reply, transport_failed ? QByteArray() : data, status);
     reply->deleteLater();
+}
+
+void HttpBase::LimitReadBuffer(QNetworkReply* reply) {
+    // A limit set before the network thread has taken a POST up is lost there; set again once
+    // the request is under way, it holds.
+    const auto limit = [reply] { reply->setReadBufferSize(kReadBufferBytes); };
+    limit();
+    connect(reply, &QNetworkReply::uploadProgress, reply, limit);
+    connect(reply, &QNetworkReply::metaDataChanged, reply, limit);
+}
+
+void HttpBase::TakeArrived(QNetworkReply* reply) {
+    QByteArray& data = arrived_[reply];
+    if (data.isEmpty()) {
+        const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (expected > 0 && expected <= kMaxReservedBytes)
+            data.reserve(static_cast<int>(expected));
+    }
+    data.append(reply->readAll());
 }
 
 void HttpBase::ReplyPlain(const QByteArray& data, int status_code) {

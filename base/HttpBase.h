@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -39,8 +40,12 @@ protected:
 
 private:
     void OnFinished(QNetworkReply* reply);
+    static void LimitReadBuffer(QNetworkReply* reply);
+    void TakeArrived(QNetworkReply* reply);
 
     QNetworkAccessManager* manager_ = nullptr;
     HttpCallback callback_;
     HttpIndexedCallback indexed_callback_;
+    // What each reply has brought so far.
+    QHash<QNetworkReply*, QByteArray> arrived_;
 };
