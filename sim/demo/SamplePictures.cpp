@@ -1,8 +1,11 @@
 #include "sim/demo/SamplePictures.h"
 
+#include "sim/demo/AviWriter.h"
 #include "sim/demo/PngWriter.h"
 #include "sim/http/TextUtil.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace sample_pictures {
@@ -17,9 +20,15 @@ uint32_t Lighter(uint32_t rgba) {
            0xff;
 }
 
-void Ellipse(PngWriter& png, double cx, double cy, double rx, double ry, uint32_t rgba) {
-    for (int y = 0; y < png.Height(); ++y) {
-        for (int x = 0; x < png.Width(); ++x) {
+// Filled, and cut off below `lowest` (a row).
+void Ellipse(PngWriter& png, double cx, double cy, double rx, double ry, uint32_t rgba,
+             int lowest = INT_MAX) {
+    const int top = std::max(0, static_cast<int>(cy - ry));
+    const int bottom = std::min({png.Height() - 1, static_cast<int>(cy + ry) + 1, lowest});
+    const int left = std::max(0, static_cast<int>(cx - rx));
+    const int right = std::min(png.Width() - 1, static_cast<int>(cx + rx) + 1);
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
             const double dx = (x + 0.5 - cx) / rx;
             const double dy = (y + 0.5 - cy) / ry;
             if (dx * dx + dy * dy <= 1.0)
@@ -28,10 +37,32 @@ void Ellipse(PngWriter& png, double cx, double cy, double rx, double ry, uint32_
     }
 }
 
-void Figure(PngWriter& png, double cx, double scale, uint32_t rgba) {
-    const double size = png.Width();
-    Ellipse(png, cx, size * 0.38, size * 0.18 * scale, size * 0.18 * scale, rgba);
-    Ellipse(png, cx, size * 1.02, size * 0.36 * scale, size * 0.38 * scale, rgba);
+// A head and shoulders `size` pixels wide, standing on `foot_y`.
+void Figure(PngWriter& png, double cx, double foot_y, double size, uint32_t rgba) {
+    Ellipse(png, cx, foot_y - size * 0.64, size * 0.18, size * 0.18, rgba);
+    Ellipse(png, cx, foot_y, size * 0.36, size * 0.38, rgba, static_cast<int>(foot_y));
+}
+
+// Sky, sun and green hills, drawn to the picture's size; the sun at `sun` (0 left, 1 right).
+void Scenery(PngWriter& png, double sun) {
+    const int width = png.Width(), height = png.Height();
+    for (int y = 0; y < height; ++y) {
+        const double v = static_cast<double>(y) / height;
+        const auto red = static_cast<uint32_t>(120 + 66 * v);
+        const auto green = static_cast<uint32_t>(170 + 50 * v);
+        const auto blue = static_cast<uint32_t>(255 - 100 * v);
+        for (int x = 0; x < width; ++x)
+            png.Set(x, y, red << 24 | green << 16 | blue << 8 | 0xff);
+    }
+    const double sun_y = height * (0.25 + 0.2 * std::abs(sun - 0.5));
+    Ellipse(png, width * (0.1 + 0.8 * sun), sun_y, height * 0.12, height * 0.12, 0xf7d348ff);
+    for (int x = 0; x < width; ++x) {
+        const double u = x * 320.0 / width;
+        const int hill = static_cast<int>(
+            height * (0.65 + 0.125 * std::sin(u / 40.0) + 0.05 * std::sin(u / 13.0)));
+        for (int y = std::max(hill, 0); y < height; ++y)
+            png.Set(x, y, y < height * 0.8 ? 0x3f9b4bff : 0x6b8e23ff);
+    }
 }
 
 void PutU16(std::string& out, unsigned value) {
@@ -60,30 +91,55 @@ std::string Avatar(int64_t id, bool group) {
     Ellipse(png, size / 2.0, size / 2.0, size, size, background);
     const uint32_t figure = Lighter(background);
     if (group) {
-        Figure(png, size * 0.27, 0.6, figure);
-        Figure(png, size * 0.73, 0.6, figure);
-        Figure(png, size * 0.5, 0.75, 0xffffffff);
+        Figure(png, size * 0.27, size * 1.02, size * 0.6, figure);
+        Figure(png, size * 0.73, size * 1.02, size * 0.6, figure);
+        Figure(png, size * 0.5, size * 1.02, size * 0.75, 0xffffffff);
     } else {
-        Figure(png, size / 2.0, 1.0, figure);
+        Figure(png, size / 2.0, size * 1.02, size, figure);
     }
     return png.Encode();
 }
 
 std::string Landscape() {
-    const int width = 320, height = 200;
-    PngWriter png(width, height);
-    for (int y = 0; y < height; ++y) {
-        const auto blue = static_cast<uint32_t>(255 - y / 2);
-        for (int x = 0; x < width; ++x)
-            png.Set(x, y, (120u + y / 3) << 24 | (170u + y / 4) << 16 | blue << 8 | 0xff);
-    }
-    Ellipse(png, 250, 50, 24, 24, 0xf7d348ff);
-    for (int x = 0; x < width; ++x) {
-        const int hill = static_cast<int>(130 + 25 * std::sin(x / 40.0) + 10 * std::sin(x / 13.0));
-        for (int y = hill; y < height; ++y)
-            png.Set(x, y, y < 160 ? 0x3f9b4bff : 0x6b8e23ff);
-    }
+    PngWriter png(320, 200);
+    Scenery(png, 0.85);
     return png.Encode();
+}
+
+std::string ClassPhoto() {
+    const int width = 1280, height = 800;
+    PngWriter png(width, height);
+    Scenery(png, 0.7);
+    // Three rows of people, the back row higher and smaller, in shirts of the palette.
+    for (int row = 0; row < 3; ++row) {
+        const double size = 100 + 30 * row;
+        const int people = 9 - row;
+        for (int i = 0; i < people; ++i) {
+            const double x = width * (i + 0.5 + (row % 2) * 0.25) / (people + 0.25);
+            Figure(png, x, height * (0.62 + 0.17 * row), size, kPalette[(i + row * 3) % 8]);
+        }
+    }
+    return AviWriter::Bmp(png);
+}
+
+std::string Clip(int seconds) {
+    const int width = 224, height = 168, fps = 10;
+    AviWriter avi(width, height, fps);
+    const int frames = seconds * fps;
+    for (int i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / frames;
+        PngWriter frame(width, height);
+        Scenery(frame, t);
+        // A ball bouncing over the grass, and how far the clip has played.
+        const double bounce = std::abs(std::sin(t * M_PI * 3));
+        Ellipse(frame, width * (0.15 + 0.7 * t), height * (0.85 - 0.35 * bounce), 9, 9, 0xe67e22ff);
+        for (int x = 0; x < static_cast<int>(width * (i + 1) / frames); ++x) {
+            for (int y = height - 4; y < height; ++y)
+                frame.Set(x, y, 0xffffffff);
+        }
+        avi.AddFrame(frame);
+    }
+    return avi.Finish();
 }
 
 std::string Tone(int seconds) {
@@ -131,6 +187,10 @@ std::string ForFile(const std::string& name) {
         return Landscape();
     if (suffix == "wav")
         return Tone(3);
+    if (suffix == "avi")
+        return Clip(3);
+    if (suffix == "bmp")
+        return ClassPhoto();
     return "演示文件「" + name +
            "」\r\n\r\n"
            "一、时间：下周三至周五\r\n"
