@@ -1,18 +1,12 @@
 #include "sim/demo/AviWriter.h"
 
+#include "sim/demo/LittleEndian.h"
 #include "sim/demo/PngWriter.h"
 
 namespace {
 
-void PutU16(std::string& out, uint32_t value) {
-    out.push_back(static_cast<char>(value & 0xff));
-    out.push_back(static_cast<char>((value >> 8) & 0xff));
-}
-
-void PutU32(std::string& out, uint32_t value) {
-    PutU16(out, value & 0xffff);
-    PutU16(out, value >> 16);
-}
+using little_endian::PutU16;
+using little_endian::PutU32;
 
 std::string Chunk(const char* id, const std::string& data) {
     std::string out(id, 4);

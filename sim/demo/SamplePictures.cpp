@@ -1,6 +1,7 @@
 #include "sim/demo/SamplePictures.h"
 
 #include "sim/demo/AviWriter.h"
+#include "sim/demo/LittleEndian.h"
 #include "sim/demo/PngWriter.h"
 #include "sim/http/TextUtil.h"
 
@@ -10,6 +11,9 @@
 
 namespace sample_pictures {
 namespace {
+
+using little_endian::PutU16;
+using little_endian::PutU32;
 
 const uint32_t kPalette[] = {0x4a90d9ff, 0xe67e22ff, 0x27ae60ff, 0x8e44adff,
                              0xc0392bff, 0x16a085ff, 0xd35400ff, 0x2c3e50ff};
@@ -63,16 +67,6 @@ void Scenery(PngWriter& png, double sun) {
         for (int y = std::max(hill, 0); y < height; ++y)
             png.Set(x, y, y < height * 0.8 ? 0x3f9b4bff : 0x6b8e23ff);
     }
-}
-
-void PutU16(std::string& out, unsigned value) {
-    out.push_back(static_cast<char>(value & 0xff));
-    out.push_back(static_cast<char>((value >> 8) & 0xff));
-}
-
-void PutU32(std::string& out, uint32_t value) {
-    PutU16(out, value & 0xffff);
-    PutU16(out, value >> 16);
 }
 
 uint32_t ReadU32(const std::string& data, size_t at) {
