@@ -1,6 +1,5 @@
 #include "EnvelopeFile.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -223,14 +222,17 @@ bool Unescape(const char* text, const char* end, Base64Writer* writer) {
 }  // namespace
 
 EnvelopeFile::EnvelopeFile(const QByteArray& reply, const QString& member_path)
-    : reply_(reply), envelope_([&] {
-          Scanner scanner(reply.constData(), reply.constData() + reply.size());
-          if (!scanner.FindString(member_path.split(QLatin1Char('.')), &start_, &stop_)) {
-              start_ = stop_ = -1;
-              return reply;
-          }
-          return reply.left(start_) + reply.mid(stop_);
-      }()) {}
+    : reply_(reply), envelope_(Locate(reply, member_path, &start_, &stop_)) {}
+
+QByteArray EnvelopeFile::Locate(const QByteArray& reply, const QString& member_path, int* start,
+                                int* stop) {
+    Scanner scanner(reply.constData(), reply.constData() + reply.size());
+    if (!scanner.FindString(member_path.split(QLatin1Char('.')), start, stop)) {
+        *start = *stop = -1;
+        return reply;
+    }
+    return reply.left(*start) + reply.mid(*stop);
+}
 
 bool EnvelopeFile::DecodeInto(QIODevice* out) const {
     if (!HasFile())

@@ -26,6 +26,10 @@ public:
     bool DecodeInto(QIODevice* out) const;
 
 private:
+    // Finds the member's text; the reply without it, for parsing.
+    static QByteArray Locate(const QByteArray& reply, const QString& member_path, int* start,
+                             int* stop);
+
     const QByteArray& reply_;
     int start_ = -1;
     int stop_ = -1;
