@@ -103,6 +103,7 @@ void LoadMessages(const json& root, DemoData& d) {
     }
 }
 
+// A lesson or entry with "Days" stands for one entry on each of those weekdays.
 void LoadSchedule(const json& root, DemoData& d) {
     for (const json& t : root.value("terms", json::array()))
         d.terms.push_back({Str(t, "Term_ID"), Str(t, "TermName"),
@@ -117,15 +118,22 @@ void LoadSchedule(const json& root, DemoData& d) {
     for (const json& e : root.value("schedule", json::array())) {
         DemoEntry entry;
         entry.week = static_cast<int>(Num(e, "Week"));
-        entry.day = static_cast<int>(Num(e, "Day", 1));
         entry.begin = Str(e, "Begin");
         entry.end = Str(e, "End");
         entry.work = Str(e, "Work");
         entry.address = Str(e, "Address");
         entry.type = Str(e, "Type", "4");
+        entry.term = Str(e, "Term");
         entry.owner = Num(e, "Owner");
+        entry.teacher = Num(e, "Teacher");
         entry.members = Ids(e, "Members");
-        d.schedule.push_back(entry);
+        std::vector<int64_t> days = Ids(e, "Days");
+        if (days.empty())
+            days.push_back(Num(e, "Day", 1));
+        for (const int64_t day : days) {
+            entry.day = static_cast<int>(day);
+            d.schedule.push_back(entry);
+        }
     }
 }
 
@@ -138,6 +146,7 @@ void LoadPlans(const json& root, DemoData& d) {
         todo.count_open = Str(t, "Count_1", "0");
         todo.end_days = static_cast<int>(Num(t, "EndDays"));
         todo.read = Flag(t, "Read", true);
+        todo.users = Ids(t, "Users");
         const int repeat = static_cast<int>(Num(t, "Repeat", 0));
         for (int n = 1; n <= std::max(repeat, 1); ++n) {
             todo.work = Numbered(Str(t, "Work"), n);
@@ -146,9 +155,9 @@ void LoadPlans(const json& root, DemoData& d) {
     }
     for (const json& m : root.value("meetings", json::array()))
         d.meetings.push_back({Str(m, "MeetingAppoint_ID"), Str(m, "MeetingSubject"),
-                              Str(m, "Location"), Str(m, "UserNames"), Str(m, "IsRead", "0"),
+                              Str(m, "Location"), Str(m, "IsRead", "0"),
                               static_cast<int>(Num(m, "StartMinutes")),
-                              static_cast<int>(Num(m, "EndMinutes"))});
+                              static_cast<int>(Num(m, "EndMinutes")), Ids(m, "Members")});
     const json version = root.value("version", json::object());
     d.version_no = Str(version, "No");
     d.version_url = Str(version, "Url");
@@ -158,6 +167,10 @@ void LoadPlans(const json& root, DemoData& d) {
 
 bool DemoGroup::HasMember(int64_t user) const {
     return std::find(members.begin(), members.end(), user) != members.end();
+}
+
+bool DemoTodo::For(int64_t user) const {
+    return users.empty() || std::find(users.begin(), users.end(), user) != users.end();
 }
 
 bool DemoData::Load(const std::string& json_text, std::string* error) {

@@ -60,23 +60,29 @@ struct DemoSectionGroup {
 };
 
 // A schedule entry placed by week (0 = the current one) and weekday (1 = Monday). An owner
-// makes it one of that user's own entries; otherwise it belongs to every unit.
+// makes it one of that user's own entries; a teacher makes it a lesson of that teacher, held
+// every week of the term `term`; otherwise it belongs to every unit.
 struct DemoEntry {
     int week = 0, day = 1;
-    std::string begin, end, work, address, type;
-    int64_t owner = 0;
+    std::string begin, end, work, address, type, term;
+    int64_t owner = 0, teacher = 0;
     std::vector<int64_t> members;
 };
 
+// A to-do item of the users listed (every user when none is).
 struct DemoTodo {
     std::string list, work, edit_status, count_done, count_open;
     int end_days = 0;
     bool read = true;
+    std::vector<int64_t> users;
+    bool For(int64_t user) const;
 };
 
+// A meeting listed to its members.
 struct DemoMeeting {
-    std::string id, subject, location, users, is_read;
+    std::string id, subject, location, is_read;
     int start_minutes = 0, end_minutes = 0;
+    std::vector<int64_t> members;
 };
 
 // The demo world, read once at start; read-only afterwards, so request threads share it freely.

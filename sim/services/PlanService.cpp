@@ -30,7 +30,8 @@ bool PlanService::Handle(const SimRequest& request, SimReply* reply) {
     if (!todo &&
         !text_util::EqualsIgnoreCase(request.Method(), method::kMeetingAppointGetListProcessing))
         return false;
-    if (!context_.SessionUser(request)) {
+    const int64_t user = context_.SessionUser(request);
+    if (!user) {
         *reply = SimContext::Expired();
         return true;
     }
@@ -39,19 +40,23 @@ bool PlanService::Handle(const SimRequest& request, SimReply* reply) {
     int size = static_cast<int>(text_util::ToInt(request.Param("PageSize"), 100));
     if (size <= 0)
         size = 100;
-    *reply = todo ? Todos(page, size) : Meetings(page, size);
+    *reply = todo ? Todos(user, page, size) : Meetings(user, page, size);
     return true;
 }
 
 // "TotalCount" is the length of the longest of the three lists, so the client pages until it
 // has all of each.
-SimReply PlanService::Todos(int page, int size) const {
+SimReply PlanService::Todos(int64_t user, int page, int size) const {
     const int64_t now = sim_clock::Now();
     Json handle = Json::array(), audit = Json::array(), applying = Json::array();
     int id = 0;
     for (const DemoTodo& todo : context_.demo.todos) {
+        // Ids count every item, so an item keeps its id whoever asks.
+        ++id;
+        if (!todo.For(user))
+            continue;
         Json record = Json::object();
-        record["Plan_ID"] = std::to_string(++id);
+        record["Plan_ID"] = std::to_string(id);
         record["Work"] = todo.work;
         if (todo.list == "Applying") {
             record["Count_0"] = todo.count_done;
@@ -73,10 +78,13 @@ SimReply PlanService::Todos(int page, int size) const {
     return envelope::Reply(velta);
 }
 
-SimReply PlanService::Meetings(int page, int size) const {
+SimReply PlanService::Meetings(int64_t user, int page, int size) const {
     const int64_t now = sim_clock::Now() / 60 * 60;
     Json meetings = Json::array();
     for (const DemoMeeting& meeting : context_.demo.meetings) {
+        if (std::find(meeting.members.begin(), meeting.members.end(), user) ==
+            meeting.members.end())
+            continue;
         const int64_t start = now + meeting.start_minutes * 60;
         const int64_t end = now + meeting.end_minutes * 60;
         meetings.push_back(
@@ -86,11 +94,22 @@ SimReply PlanService::Meetings(int page, int size) const {
                  {"EndTime", sim_clock::DateTime(end)},
                  {"FormatTime", sim_clock::Short(start) + "-" + sim_clock::Time(end)},
                  {"Location", meeting.location},
-                 {"UserNames", meeting.users},
+                 {"UserNames", Names(meeting.members)},
                  {"IsRead", meeting.is_read}});
     }
     Json velta = envelope::Ok();
     velta["TotalCount"] = std::to_string(meetings.size());
     velta["R"] = Page(meetings, page, size);
     return envelope::Reply(velta);
+}
+
+std::string PlanService::Names(const std::vector<int64_t>& members) const {
+    std::string names;
+    for (const int64_t id : members) {
+        const DemoUser* member = context_.demo.UserById(id);
+        if (!member)
+            continue;
+        names += (names.empty() ? "" : ",") + member->name;
+    }
+    return names;
 }

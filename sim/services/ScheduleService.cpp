@@ -90,35 +90,64 @@ SimReply ScheduleService::Sections() const {
 }
 
 // Own entries carry "yyyy-MM-dd" dates; unit entries are always an array with dates written
-// "yyyy/M/d H:mm:ss", the form the client rewrites.
+// "yyyy/M/d H:mm:ss", the form the client rewrites. Lessons are listed only to their teacher.
 SimReply ScheduleService::Entries(const SimRequest& request, int64_t user, bool own) const {
     const int64_t first = sim_clock::ParseDay(request.Param("BeginDay"));
     const int64_t last = sim_clock::ParseDay(request.Param("EndDay"));
     if (first < 0 || last < 0)
         return envelope::Error("2", "日期格式错误");
-    const int64_t now = sim_clock::Now();
     Json entries = Json::array();
     for (const DemoEntry& entry : context_.demo.schedule) {
-        if (own ? entry.owner != user : entry.owner != 0)
+        if (!ListedTo(entry, user, own))
             continue;
-        const int64_t day = sim_clock::Monday(now, entry.week, entry.day - 1);
-        if (day < first || day > last)
-            continue;
-        Json record = Json::object();
-        record["Date"] = own ? sim_clock::Day(day) : sim_clock::SlashDateTime(day);
-        record["Work"] = entry.work;
-        record["Address"] = entry.address;
-        record["BeginTime"] = entry.begin;
-        record["EndTime"] = entry.end;
-        if (!own) {
-            const bool member =
-                std::find(entry.members.begin(), entry.members.end(), user) != entry.members.end();
-            record["Type"] = entry.type;
-            record["IsMember"] = member ? "1" : "0";
+        for (const int64_t day : Days(entry, first, last)) {
+            Json record = Json::object();
+            record["Date"] = own ? sim_clock::Day(day) : sim_clock::SlashDateTime(day);
+            record["Work"] = entry.work;
+            record["Address"] = entry.address;
+            record["BeginTime"] = entry.begin;
+            record["EndTime"] = entry.end;
+            if (!own) {
+                const bool member = entry.teacher == user ||
+                                    std::find(entry.members.begin(), entry.members.end(), user) !=
+                                        entry.members.end();
+                record["Type"] = entry.type;
+                record["IsMember"] = member ? "1" : "0";
+            }
+            entries.push_back(record);
         }
-        entries.push_back(record);
     }
     Json velta = envelope::Ok();
     velta["R"] = own ? envelope::ListOrObject(entries) : entries;
     return envelope::Reply(velta);
+}
+
+bool ScheduleService::ListedTo(const DemoEntry& entry, int64_t user, bool own) const {
+    if (own)
+        return entry.owner == user;
+    if (entry.owner != 0)
+        return false;
+    return entry.teacher == 0 || entry.teacher == user;
+}
+
+std::vector<int64_t> ScheduleService::Days(const DemoEntry& entry, int64_t first,
+                                           int64_t last) const {
+    const int64_t now = sim_clock::Now();
+    int from = entry.week, to = entry.week;
+    if (!entry.term.empty()) {
+        const auto& terms = context_.demo.terms;
+        const auto term = std::find_if(terms.begin(), terms.end(),
+                                       [&](const DemoTerm& t) { return t.id == entry.term; });
+        if (term == terms.end())
+            return {};
+        from = -term->weeks_before;
+        to = term->weeks - term->weeks_before - 1;
+    }
+    std::vector<int64_t> days;
+    for (int week = from; week <= to; ++week) {
+        const int64_t day = sim_clock::Monday(now, week, entry.day - 1);
+        if (day >= first && day <= last)
+            days.push_back(day);
+    }
+    return days;
 }

@@ -4,9 +4,11 @@
 #include "sim/http/SimReply.h"
 
 #include <cstdint>
+#include <vector>
 
 class SimContext;
 class SimRequest;
+struct DemoEntry;
 
 // The schedule service: terms, weeks, day sections and the entries of a week. Dates are laid
 // out around today, so the demo always has a current term and week.
@@ -22,6 +24,9 @@ private:
     SimReply Weeks(const SimRequest& request) const;
     SimReply Sections() const;
     SimReply Entries(const SimRequest& request, int64_t user, bool own) const;
+    // Local midnights of the days on which `entry` takes place, limited to [first, last].
+    std::vector<int64_t> Days(const DemoEntry& entry, int64_t first, int64_t last) const;
+    bool ListedTo(const DemoEntry& entry, int64_t user, bool own) const;
 
     SimContext& context_;
 };

@@ -20,6 +20,9 @@ private:
                    const QString& value = QString()) const;
     using Fields = QList<QPair<QString, QString>>;
     Json Schedule(const QString& method, const Fields& extra = Fields()) const;
+    // The same call made by another demo user.
+    Json ScheduleOf(const QString& login, const QString& user_id, const QString& method,
+                    const Fields& extra = Fields());
     QStringList Values(const QJsonArray& records, const QString& key) const;
 
     SimServer sim_{300};
@@ -43,6 +46,15 @@ Json TestDirectorySchedule::Directory(const QString& method, const QString& fiel
 Json TestDirectorySchedule::Schedule(const QString& method, const Fields& extra) const {
     FormBody body;
     body.Add("User_ID", "10001").Add("SessionID", session_).Add("Unit_ID", "1001");
+    for (const auto& field : extra)
+        body.Add(field.first, field.second);
+    return Post(Services::ScheduleUrl(sim_.UnitBase(), method), body);
+}
+
+Json TestDirectorySchedule::ScheduleOf(const QString& login, const QString& user_id,
+                                       const QString& method, const Fields& extra) {
+    FormBody body;
+    body.Add("User_ID", user_id).Add("SessionID", sim_.OpenSession(login)).Add("Unit_ID", "1001");
     for (const auto& field : extra)
         body.Add(field.first, field.second);
     return Post(Services::ScheduleUrl(sim_.UnitBase(), method), body);
@@ -153,7 +165,7 @@ void TestDirectorySchedule::entriesOfTheWeek() {
     const Fields week = {{"BeginDay", monday.toString("yyyy-MM-dd")},
                          {"EndDay", monday.addDays(6).toString("yyyy-MM-dd")}};
     const QJsonArray own = Schedule("Schedule_GetTotalList", week).Objects("Velta.R");
-    QCOMPARE(own.size(), 3);
+    QCOMPARE(own.size(), 5);
     for (const QJsonValue& entry : own) {
         const QDate date =
             QDate::fromString(entry.toObject().value("Date").toString(), "yyyy-MM-dd");
@@ -172,8 +184,26 @@ void TestDirectorySchedule::entriesOfTheWeek() {
         types << e.value("Type").toString();
         member << e.value("IsMember").toString();
     }
-    QCOMPARE(types, QSet<QString>({"1", "2", "3"}));
+    QCOMPARE(types, QSet<QString>({"1", "2", "3", "7"}));
     QCOMPARE(member, QSet<QString>({"0", "1"}));
+    // Lessons (type 7) are listed to their teacher only, every week of the term.
+    const auto lessons = [&](const QString& login, const QString& id, const Fields& days) {
+        QStringList works;
+        for (const QJsonValue& e :
+             ScheduleOf(login, id, "CourseSchedule_GetList", days).Objects("Velta.R")) {
+            if (e.toObject().value("Type").toString() == "7")
+                works << e.toObject().value("Work").toString();
+        }
+        return works;
+    };
+    QCOMPARE(lessons("zhaoli", "10004", week).count("语文 三（2）班"), 5);
+    QVERIFY(!lessons("zhanglei", "10001", week).contains("语文 三（2）班"));
+    const Fields later = {{"BeginDay", monday.addDays(35).toString("yyyy-MM-dd")},
+                          {"EndDay", monday.addDays(41).toString("yyyy-MM-dd")}};
+    QCOMPARE(lessons("zhaoli", "10004", later).count("语文 三（2）班"), 5);
+    // One own entry this week comes as a single object.
+    QVERIFY(
+        ScheduleOf("wangfang", "10002", "Schedule_GetTotalList", week).Value("Velta.R").isObject());
     QVERIFY(Schedule("CourseSchedule_GetList", {{"BeginDay", "x"}, {"EndDay", "y"}})
                 .Text("Velta.EID") != "0");
 }
@@ -225,6 +255,17 @@ void TestDirectorySchedule::todoPagesAndMeetings() {
                 !m.value("UserNames").toString().isEmpty());
     }
     QVERIFY(ended && running && coming);
+
+    // Lists of one item come as single objects.
+    const Fields first = {{"PageIndex", "0"}, {"PageSize", "100"}};
+    QVERIFY(ScheduleOf("liming", "10003", "Plan_GetToDoList3", first).Value("Velta.R").isObject());
+    QVERIFY(ScheduleOf("liming", "10003", "MeetingAppoint_GetList_Processing", first)
+                .Value("Velta.R")
+                .isObject());
+    const Json wangfang = ScheduleOf("wangfang", "10002", "Plan_GetToDoList3", first);
+    QVERIFY(wangfang.Value("Velta.Audit").isObject());
+    QVERIFY(wangfang.Value("Velta.Applying").isObject());
+    QCOMPARE(wangfang.Text("Velta.TotalCount"), QString("2"));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestDirectorySchedule)
