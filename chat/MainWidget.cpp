@@ -29,6 +29,7 @@
 #include "engine/MsgParse.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
+#include "schedule/SchedulePage.h"
 
 namespace {
 const int kShadowMargin = 10;
@@ -179,8 +180,12 @@ void MainWidget::BuildPages() {
     msg_layout->setSpacing(0);
     msg_layout->addWidget(connect_wid_);
     msg_layout->addWidget(msg_page_bg_, 1);
-    schedule_page_ = frame(stacked_wid_, "schedule_page");
     stacked_wid_->addWidget(msg_frame_);
+    BuildSchedulePage();
+}
+
+void MainWidget::BuildSchedulePage() {
+    schedule_page_ = new SchedulePage(stacked_wid_);
     stacked_wid_->addWidget(schedule_page_);
 }
 

@@ -17,6 +17,7 @@ class QMediaPlayer;
 class QPushButton;
 class QStackedWidget;
 class QThread;
+class SchedulePage;
 class UpdateDownload;
 
 // The window the user works in after logging in: header with avatar, name, page buttons and
@@ -63,6 +64,7 @@ protected:
 private:
     void SetupUI();
     void BuildPages();
+    void BuildSchedulePage();
     void BuildHeader();
     void LayoutWidgets();
     void ConnectSignals();
@@ -100,5 +102,5 @@ private:
     QFrame* msg_frame_ = nullptr;
     QFrame* connect_wid_ = nullptr;
     QFrame* msg_page_bg_ = nullptr;
-    QFrame* schedule_page_ = nullptr;
+    SchedulePage* schedule_page_ = nullptr;
 };
