@@ -8,8 +8,9 @@ ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(parent) 
     SetFullText(text);
 }
 
-void ElidedLabel::SetFullText(const QString& text) {
+void ElidedLabel::SetFullText(const QString& text, const QString& short_text) {
     full_text_ = text;
+    short_text_ = short_text;
     Elide();
 }
 
@@ -31,9 +32,15 @@ void ElidedLabel::changeEvent(QEvent* event) {
 
 void ElidedLabel::Elide() {
     const int width = contentsRect().width();
-    const QString shown =
-        width > 0 ? fontMetrics().elidedText(full_text_, Qt::ElideRight, width) : full_text_;
+    QString shown = full_text_;
+    if (width > 0 && fontMetrics().horizontalAdvance(full_text_) > width) {
+        const QString& fallback = short_text_.isEmpty() ? full_text_ : short_text_;
+        shown = fontMetrics().elidedText(fallback, Qt::ElideRight, width);
+        // An ellipsis alone tells nothing.
+        if (shown == QString(QChar(0x2026)))
+            shown.clear();
+    }
     if (shown != text())
-        setText(shown);
+        QLabel::setText(shown);
     setToolTip(shown == full_text_ ? QString() : full_text_);
 }

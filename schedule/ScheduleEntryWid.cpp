@@ -46,7 +46,10 @@ ScheduleEntryWid::ScheduleEntryWid(const ScheduleEntry& entry, QWidget* parent)
     auto* time_row = new QHBoxLayout;
     time_row->setContentsMargins(0, 0, 0, 0);
     time_row->setSpacing(4);
-    time_row->addWidget(Line(time, "sp_cell_time_lab", this), 1);
+    // A narrow column shows the begin time alone rather than a cut range.
+    ElidedLabel* time_lab = Line(time, "sp_cell_time_lab", this);
+    time_lab->SetFullText(time, entry.begin);
+    time_row->addWidget(time_lab, 1);
     if (entry.is_member == QLatin1String("1")) {
         auto* about_me = new QLabel(this);
         about_me->setObjectName(QStringLiteral("about_me_lab"));

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ElidedLabel.h"
 #include "ScheduleGrid.h"
 #include "SchedulePageHelper.h"
 #include "ScheduleRequester.h"
@@ -108,13 +109,14 @@ QWidget* SchedulePage::BuildHeader() {
     week_info_lab_->setObjectName(QStringLiteral("week_info_lab"));
     week_info_lab_->setAlignment(Qt::AlignCenter);
     week_info_lab_->setMinimumWidth(64);
-    week_range_lab_ = new QLabel(header);
+    week_range_lab_ = new ElidedLabel(QString(), header);
     week_range_lab_->setObjectName(QStringLiteral("week_range_lab"));
     this_week_btn_ = ToolButton("this_week_btn", header);
-    this_week_btn_->setText(QStringLiteral("回到本周"));
+    this_week_btn_->setText(QStringLiteral("本周"));
+    this_week_btn_->setToolTip(QStringLiteral("回到本周"));
     this_week_btn_->hide();
     web_link_btn_ = ToolButton("web_link_btn", header, QStringLiteral("在浏览器中打开日程"));
-    web_link_btn_->setText(QStringLiteral("网页版日程"));
+    web_link_btn_->setText(QStringLiteral("网页版"));
     UpdateWeekButtons();
 
     auto* row = new QHBoxLayout(header);
@@ -123,11 +125,10 @@ QWidget* SchedulePage::BuildHeader() {
     row->addWidget(last_week_btn_);
     row->addWidget(week_info_lab_);
     row->addWidget(next_week_btn_);
-    row->addSpacing(8);
-    row->addWidget(week_range_lab_);
-    row->addSpacing(4);
+    row->addSpacing(6);
     row->addWidget(this_week_btn_);
-    row->addStretch();
+    row->addSpacing(4);
+    row->addWidget(week_range_lab_, 1);
     row->addWidget(BuildLegend());
     row->addSpacing(14);
     row->addWidget(web_link_btn_);
@@ -139,8 +140,8 @@ QWidget* SchedulePage::BuildLegend() {
     auto* legend = new QFrame(this);
     legend->setObjectName(QStringLiteral("tag_bg_frame"));
     auto* row = new QHBoxLayout(legend);
-    row->setContentsMargins(10, 0, 10, 0);
-    row->setSpacing(4);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(0);
     for (int kind = 0; kind < 4; ++kind) {
         auto* btn = ToolButton("legend_btn", legend,
                                QStringLiteral("点击显示或隐藏%1").arg(kLegend[kind].text));
@@ -152,7 +153,7 @@ QWidget* SchedulePage::BuildLegend() {
         auto* text = new QLabel(QString::fromUtf8(kLegend[kind].text), btn);
         text->setObjectName(QLatin1String(kLegend[kind].text_name));
         auto* inner = new QHBoxLayout(btn);
-        inner->setContentsMargins(8, 0, 8, 0);
+        inner->setContentsMargins(7, 0, 7, 0);
         inner->setSpacing(6);
         inner->addWidget(dot);
         inner->addWidget(text);
@@ -209,7 +210,7 @@ void SchedulePage::ShowWeek(int index) {
     week_info_lab_->setProperty(kWeekIndex, index);
     week_info_lab_->setText(week.name);
     const QList<QDate> days = ScheduleGrid::Days(week);
-    week_range_lab_->setText(
+    week_range_lab_->SetFullText(
         days.isEmpty()
             ? QString()
             : QStringLiteral("%1 - %2").arg(days.first().toString(QStringLiteral("yyyy.MM.dd")),

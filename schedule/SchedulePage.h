@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QList>
 
+class ElidedLabel;
 class QLabel;
 class QToolButton;
 class SchedulePageHelper;
@@ -49,7 +50,7 @@ private:
 
     SchedulePageHelper* helper_ = nullptr;
     QLabel* week_info_lab_ = nullptr;
-    QLabel* week_range_lab_ = nullptr;
+    ElidedLabel* week_range_lab_ = nullptr;
     QToolButton* last_week_btn_ = nullptr;
     QToolButton* next_week_btn_ = nullptr;
     QToolButton* this_week_btn_ = nullptr;

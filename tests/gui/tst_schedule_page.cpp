@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "ScheduleTestUtil.h"
+#include "schedule/ElidedLabel.h"
 #include "schedule/ScheduleEntryWid.h"
 #include "schedule/ScheduleGrid.h"
 #include "schedule/SchedulePage.h"
@@ -44,6 +45,7 @@ private slots:
     void init();
     void cleanup();
     void newYearWeekAndStacking();
+    void narrowLabelsFallBack();
     void demoWeekFromPlatform();
     void weekNavigationStopsAtBothEnds();
     void replyOfALeftWeekIsDropped();
@@ -127,6 +129,25 @@ void TestSchedulePage::newYearWeekAndStacking() {
     table.SetDays(ScheduleGrid::Days({"第19周", "2025-01-06,2025-01-12"}), QDate(2025, 1, 2));
     QVERIFY(table.EntriesAt(1, 3).isEmpty());
     QCOMPARE(table.rowHeight(1), ScheduleGrid::kRowHeight);
+}
+
+// An entry's time shows its begin alone where the range does not fit; a label too narrow for
+// more than the ellipsis stays empty.
+void TestSchedulePage::narrowLabelsFallBack() {
+    ElidedLabel label;
+    label.SetFullText("08:00-08:40", "08:00");
+    label.show();
+    const QFontMetrics metrics = label.fontMetrics();
+    label.resize(metrics.horizontalAdvance("08:00-08:40") + 2, 20);
+    QCOMPARE(label.text(), QString("08:00-08:40"));
+    QVERIFY(label.toolTip().isEmpty());
+    label.resize(metrics.horizontalAdvance("08:00") + 2, 20);
+    QCOMPARE(label.text(), QString("08:00"));
+    QCOMPARE(label.toolTip(), QString("08:00-08:40"));
+    label.resize(metrics.horizontalAdvance("08:00") - 2, 20);
+    QVERIFY(label.text().endsWith(QChar(0x2026)));
+    label.resize(2, 20);
+    QCOMPARE(label.text(), QString());
 }
 
 void TestSchedulePage::demoWeekFromPlatform() {
