@@ -101,6 +101,9 @@ QWidget* SchedulePage::BuildHeader() {
     auto* header = new QFrame(this);
     header->setObjectName(QStringLiteral("page_head_frame"));
     header->setFixedHeight(44);
+    // The header gives way to the table: it never makes the main window wider. The week's dates
+    // are the first to go.
+    header->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     last_week_btn_ = ToolButton("last_week_btn", header, QStringLiteral("上一周"));
     next_week_btn_ = ToolButton("next_week_btn", header, QStringLiteral("下一周"));
     for (QToolButton* btn : {last_week_btn_, next_week_btn_})
@@ -108,7 +111,7 @@ QWidget* SchedulePage::BuildHeader() {
     week_info_lab_ = new QLabel(header);
     week_info_lab_->setObjectName(QStringLiteral("week_info_lab"));
     week_info_lab_->setAlignment(Qt::AlignCenter);
-    week_info_lab_->setMinimumWidth(64);
+    week_info_lab_->setMinimumWidth(56);
     week_range_lab_ = new ElidedLabel(QString(), header);
     week_range_lab_->setObjectName(QStringLiteral("week_range_lab"));
     this_week_btn_ = ToolButton("this_week_btn", header);
@@ -125,12 +128,10 @@ QWidget* SchedulePage::BuildHeader() {
     row->addWidget(last_week_btn_);
     row->addWidget(week_info_lab_);
     row->addWidget(next_week_btn_);
-    row->addSpacing(6);
     row->addWidget(this_week_btn_);
-    row->addSpacing(4);
     row->addWidget(week_range_lab_, 1);
     row->addWidget(BuildLegend());
-    row->addSpacing(14);
+    row->addSpacing(6);
     row->addWidget(web_link_btn_);
     return header;
 }
@@ -153,7 +154,7 @@ QWidget* SchedulePage::BuildLegend() {
         auto* text = new QLabel(QString::fromUtf8(kLegend[kind].text), btn);
         text->setObjectName(QLatin1String(kLegend[kind].text_name));
         auto* inner = new QHBoxLayout(btn);
-        inner->setContentsMargins(7, 0, 7, 0);
+        inner->setContentsMargins(6, 0, 6, 0);
         inner->setSpacing(6);
         inner->addWidget(dot);
         inner->addWidget(text);

@@ -191,6 +191,9 @@ void TestSchedulePage::weekNavigationStopsAtBothEnds() {
     QVERIFY(next_monday > QDate::currentDate());
     for (const QDate& date : ShownDates())
         QVERIFY(date >= next_monday && date < next_monday.addDays(7));
+    // With the way back to this week shown, the page still fits the main window's least width.
+    QVERIFY(page_->findChild<QToolButton*>("this_week_btn")->isVisible());
+    QVERIFY(page_->minimumSizeHint().width() <= 863);
 
     while (page_->WeekIndex() > 0)
         last->click();
