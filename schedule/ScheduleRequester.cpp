@@ -9,12 +9,12 @@
 
 namespace {
 
-// custom_index = serial * 256 + channel * 16 + kind.
-const int kKindBits = 16;
-const int kChannelBits = 16;
+// custom_index = (serial * kChannels + channel) * kKinds + kind.
+const int kKinds = 16;
+const int kChannels = 16;
 
 int Tag(int serial, int channel, int kind) {
-    return (serial * kChannelBits + channel) * kKindBits + kind;
+    return (serial * kChannels + channel) * kKinds + kind;
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ QString ScheduleRequester::WebPageUrl() {
 }
 
 void ScheduleRequester::Post(int channel, int kind, const QString& method, const FormBody& body) {
-    Q_ASSERT(channel >= 0 && channel < kChannelBits && kind >= 0 && kind < kKindBits);
+    Q_ASSERT(channel >= 0 && channel < kChannels && kind >= 0 && kind < kKinds);
     qDebug().noquote()
         << QStringLiteral("------------------ %1 -----------------------------").arg(method);
     const QString url = Url(method);
@@ -57,9 +57,9 @@ void ScheduleRequester::Cancel(int channel) {
 }
 
 void ScheduleRequester::OnReply(bool ok, const QByteArray& data, const QString& status, int index) {
-    const int kind = index % kKindBits;
-    const int channel = index / kKindBits % kChannelBits;
-    const int serial = index / kKindBits / kChannelBits;
+    const int kind = index % kKinds;
+    const int channel = index / kKinds % kChannels;
+    const int serial = index / kKinds / kChannels;
     const QString method = methods_.value(kind);
     if (latest_.value(channel, -1) != serial) {
         qDebug().noquote() << "ScheduleRequester: stale reply dropped:" << method;
