@@ -21,6 +21,8 @@
 #include "BtnWithBubble.h"
 #include "app/UpdateDownload.h"
 #include "base/Account.h"
+#include "base/WorkerThread.h"
+#include "engine/AvatarDownloader.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/HeartBeatMsg.h"
 #include "engine/LoginWatchdog.h"
@@ -29,6 +31,7 @@
 #include "engine/MsgParse.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
+#include "login/ConnectWid.h"
 #include "schedule/SchedulePage.h"
 
 namespace {
@@ -57,6 +60,8 @@ MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
 
 MainWidget::~MainWidget() {
     qDebug() << "MainWidget::~MainWidget";
+    worker_thread::Stop(this, &MainWidget::quit_avatar_download_thread, avatar_thread_,
+                        avatar_downloader_);
     StopUpdateDownload();
     // Joins the engine's threads before the widgets they report to are gone.
     delete msg_controller_;
@@ -72,8 +77,49 @@ void MainWidget::Init() {
     ShowUser();
     ConnectSignals();
     msg_bubble_btn_->Button()->animateClick(100);
+    CreateAvatarDownloader();
     CreateEngine();
     CreateUpdateDownload();
+    ConnectLeftPanel();
+}
+
+void MainWidget::SetUserId(const QString& usr_id) {
+    usr_id_ = usr_id;
+    connect_wid_->SetUserId(usr_id);
+    if (avatar_thread_ && !avatar_thread_->isRunning())
+        avatar_thread_->start();
+}
+
+void MainWidget::CreateAvatarDownloader() {
+    avatar_downloader_ = new AvatarDownloader;
+    avatar_thread_ =
+        worker_thread::Attach(this, &MainWidget::quit_avatar_download_thread, avatar_downloader_);
+}
+
+void MainWidget::ConnectLeftPanel() {
+    const auto queued = Qt::QueuedConnection;
+    MsgParse* parse = msg_controller_->Parse();
+    connect(parse, &MsgParse::update_connect_list_ui, connect_wid_, &ConnectWid::UpdateConnectList,
+            queued);
+    connect(parse, &MsgParse::fix_sys_msg_count_ui, connect_wid_, &ConnectWid::OnFixSysMsgCount,
+            queued);
+    connect(connect_wid_, &ConnectWid::update_db_group_infos, msg_controller_,
+            &MsgController::update_db_group_infos);
+    connect(parse, &MsgParse::req_avatar, avatar_downloader_, &AvatarDownloader::OnReqOneAvatar,
+            queued);
+    connect(connect_wid_, &ConnectWid::req_avatar, avatar_downloader_,
+            &AvatarDownloader::OnReqOneAvatar, queued);
+    connect(this, &MainWidget::req_avatar, avatar_downloader_, &AvatarDownloader::OnReqOneAvatar,
+            queued);
+    connect(avatar_downloader_, &AvatarDownloader::avatar_ready, connect_wid_,
+            &ConnectWid::OnAvatarReady, queued);
+    connect(avatar_downloader_, &AvatarDownloader::avatar_ready, this, &MainWidget::OnAvatarReady,
+            queued);
+}
+
+void MainWidget::OnAvatarReady(int other_id) {
+    if (QString::number(other_id) == Account::UserId())
+        ShowOwnAvatar();
 }
 
 void MainWidget::CreateEngine() {
@@ -81,8 +127,6 @@ void MainWidget::CreateEngine() {
     msg_controller_->Init();
     EngineMetaTypes::Register();
     MsgParse* parse = msg_controller_->Parse();
-    connect(parse, &MsgParse::update_connect_list_ui, this, &MainWidget::OnConnectListReady,
-            Qt::QueuedConnection);
     connect(parse, &MsgParse::msgs_sys_has_receive, this, &MainWidget::OnSysMsgsReady,
             Qt::QueuedConnection);
     connect(msg_controller_->Loader(), &MsgLoader::msg_load_ready, this,
@@ -140,10 +184,6 @@ void MainWidget::StopUpdateDownload() {
     update_thread_ = nullptr;
 }
 
-void MainWidget::OnConnectListReady(ConnectListItemInfoPointers connects) {
-    FreeRecords(connects);
-}
-
 void MainWidget::OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs) {
     FreeRecords(sys_msgs);
 }
@@ -172,8 +212,8 @@ void MainWidget::BuildPages() {
     stacked_wid_->setObjectName(QStringLiteral("stacked_wid"));
     stacked_wid_->setMinimumHeight(669);
     msg_frame_ = frame(stacked_wid_, "msg_frame");
-    connect_wid_ = frame(msg_frame_, "connect_wid");
-    connect_wid_->setFixedWidth(260);
+    connect_wid_ = new ConnectWid(msg_frame_);
+    connect_wid_->Init();
     msg_page_bg_ = frame(msg_frame_, "msg_page_bg");
     auto* msg_layout = new QHBoxLayout(msg_frame_);
     msg_layout->setContentsMargins(0, 0, 0, 0);

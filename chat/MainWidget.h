@@ -7,7 +7,9 @@
 #include "engine/MessageItemInfo.h"
 #include "engine/MessageSysItemInfo.h"
 
+class AvatarDownloader;
 class BtnWithBubble;
+class ConnectWid;
 class LoginWatchdog;
 class MsgController;
 class QButtonGroup;
@@ -34,11 +36,13 @@ public:
     void StartEngine();
     MsgController* Engine() const { return msg_controller_; }
     LoginWatchdog* Watchdog() const { return login_watchdog_; }
-    // The login name of the signed-in user (also the name of the account folder).
-    void SetUserId(const QString& usr_id) { usr_id_ = usr_id; }
+    // The login name of the signed-in user (also the name of the account folder); starts the
+    // avatar thread.
+    void SetUserId(const QString& usr_id);
     QString UserId() const { return usr_id_; }
 
 signals:
+    void quit_avatar_download_thread();
     void req_avatar(QString other_id);
     void quit_update_download_thread();
     void notify_tray(int other_id, int nums);
@@ -53,8 +57,7 @@ public slots:
     void OnCatchExceptions();
 
 private slots:
-    // Record lists for the conversation list and pages that this window does not show yet.
-    void OnConnectListReady(ConnectListItemInfoPointers connects);
+    // Record lists for the pages that this window does not show yet.
     void OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs);
     void OnMsgPageReady(MessageItemInfoPointers messages);
 
@@ -72,6 +75,10 @@ private:
     void CreateUpdateDownload();
     void StartUpdateDownload();
     void StopUpdateDownload();
+    void CreateAvatarDownloader();
+    // The conversation list, the contacts and the avatars they ask for.
+    void ConnectLeftPanel();
+    void OnAvatarReady(int other_id);
     void ShowOnMessagePage();
     void OnMaxBtn();
 
@@ -87,6 +94,8 @@ private:
     UpdateDownload* update_download_ = nullptr;
     QThread* update_thread_ = nullptr;
     bool update_started_ = false;
+    AvatarDownloader* avatar_downloader_ = nullptr;
+    QThread* avatar_thread_ = nullptr;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;
@@ -100,7 +109,7 @@ private:
     QPushButton* close_btn_ = nullptr;
     QStackedWidget* stacked_wid_ = nullptr;
     QFrame* msg_frame_ = nullptr;
-    QFrame* connect_wid_ = nullptr;
+    ConnectWid* connect_wid_ = nullptr;
     QFrame* msg_page_bg_ = nullptr;
     SchedulePage* schedule_page_ = nullptr;
 };

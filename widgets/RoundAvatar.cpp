@@ -14,7 +14,10 @@ QString RoundAvatar::FileOf(const QString& avatar_dir, const QString& id) {
 }
 
 QPixmap RoundAvatar::FromFolder(const QString& avatar_dir, const QString& id, const QSize& size) {
-    const QString path = FileOf(avatar_dir, id);
+    return FromFile(FileOf(avatar_dir, id), size);
+}
+
+QPixmap RoundAvatar::FromFile(const QString& path, const QSize& size) {
     if (path.isEmpty())
         return QPixmap();
     QImage image;

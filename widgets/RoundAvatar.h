@@ -12,6 +12,8 @@ public:
     // The picture of `id` from `avatar_dir`, clipped to a circle of `size`; null when there is
     // no readable picture.
     static QPixmap FromFolder(const QString& avatar_dir, const QString& id, const QSize& size);
+    // The picture at `path` (PNG, JPG, GIF, JPEG, else whatever its content is) as a circle.
+    static QPixmap FromFile(const QString& path, const QSize& size);
     // The first file of `avatar_dir` named "<id>.*"; empty when there is none.
     static QString FileOf(const QString& avatar_dir, const QString& id);
     // `image` scaled to cover `size` and clipped to a circle, antialiased.

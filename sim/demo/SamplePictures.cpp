@@ -15,8 +15,11 @@ namespace {
 using little_endian::PutU16;
 using little_endian::PutU32;
 
+// Twelve colours, so that the ten teachers of a school with consecutive ids all differ.
 const uint32_t kPalette[] = {0x4a90d9ff, 0xe67e22ff, 0x27ae60ff, 0x8e44adff,
-                             0xc0392bff, 0x16a085ff, 0xd35400ff, 0x2c3e50ff};
+                             0xc0392bff, 0x16a085ff, 0xd35400ff, 0x2c3e50ff,
+                             0xd4a017ff, 0x2e86c1ff, 0xc2185bff, 0x6d8b3fff};
+const uint64_t kColours = sizeof(kPalette) / sizeof(kPalette[0]);
 
 uint32_t Lighter(uint32_t rgba) {
     const auto mix = [](uint32_t c) { return (c + 255 * 2) / 3; };
@@ -81,7 +84,7 @@ uint32_t ReadU32(const std::string& data, size_t at) {
 std::string Avatar(int64_t id, bool group) {
     const int size = 96;
     PngWriter png(size, size);
-    const uint32_t background = kPalette[static_cast<uint64_t>(id < 0 ? -id : id) % 8];
+    const uint32_t background = kPalette[static_cast<uint64_t>(id < 0 ? -id : id) % kColours];
     Ellipse(png, size / 2.0, size / 2.0, size, size, background);
     const uint32_t figure = Lighter(background);
     if (group) {

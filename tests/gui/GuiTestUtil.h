@@ -13,6 +13,7 @@
 
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
+#include "tests/support/SimServer.h"
 
 namespace gui_test {
 
@@ -32,6 +33,15 @@ inline void StoreAccount(const QString& user, const AccountMap& values) {
     account[QStringLiteral("usr_id")] = user;
     Account::SaveAccountInfo(user);
     Account::ResetState();
+}
+
+// A demo user of platform-sim who logs in by himself at the first start.
+inline void RememberDemoUser(const SimServer& sim) {
+    StoreAccount("zhanglei", {{"rem_psw", "1"},
+                              {"usr_psw", "123456"},
+                              {"cur_unit", sim.UnitRecord()},
+                              {"unit_history", sim.UnitRecord()},
+                              {"Unit_ID", "1001"}});
 }
 
 // Answers each modal window once as it opens. Message boxes are recorded as "title|text" and

@@ -22,15 +22,6 @@ using namespace gui_test;
 
 namespace {
 
-// A demo user of platform-sim who logs in by himself at the first start.
-void RememberDemoUser(const SimServer& sim) {
-    StoreAccount("zhanglei", {{"rem_psw", "1"},
-                              {"usr_psw", "123456"},
-                              {"cur_unit", sim.UnitRecord()},
-                              {"unit_history", sim.UnitRecord()},
-                              {"Unit_ID", "1001"}});
-}
-
 QPushButton* Button(QWidget* window, const char* name) {
     return window->findChild<QPushButton*>(QLatin1String(name));
 }

@@ -45,9 +45,17 @@ void TestHttpServer::OnReadyRead(QTcpSocket* socket) {
     buffers_.remove(socket);
     requests_.append(request);
 
-    QByteArray response = "HTTP/1.1 " + QByteArray::number(status_) + " Canned\r\n";
+    QPair<int, QByteArray> answer(status_, body_);
+    for (const auto& route : routes_) {
+        if (request.target.contains(route.first) || request.body.contains(route.first)) {
+            answer = route.second;
+            break;
+        }
+    }
+    QByteArray response = "HTTP/1.1 " + QByteArray::number(answer.first) + " Canned\r\n";
     response += "Content-Type: application/json\r\nConnection: close\r\n";
-    response += "Content-Length: " + QByteArray::number(body_.size()) + "\r\n\r\n" + body_;
+    response +=
+        "Content-Length: " + QByteArray::number(answer.second.size()) + "\r\n\r\n" + answer.second;
     socket->write(response);
     socket->disconnectFromHost();
     emit received();

@@ -27,6 +27,11 @@ public:
         status_ = status;
         body_ = body;
     }
+    // Answers requests whose target or body contains `part` with this status and body instead;
+    // the first matching part wins, in the order given.
+    void ReplyFor(const QByteArray& part, int status, const QByteArray& body) {
+        routes_.append({part, {status, body}});
+    }
     const QList<Request>& Requests() const { return requests_; }
 
     // Decodes an application/x-www-form-urlencoded body the way a server does ("+" is a blank).
@@ -42,6 +47,7 @@ private:
     QTcpServer server_;
     QList<Request> requests_;
     QMap<QTcpSocket*, QByteArray> buffers_;
+    QList<QPair<QByteArray, QPair<int, QByteArray>>> routes_;
     int status_ = 200;
     QByteArray body_ = "{}";
 };

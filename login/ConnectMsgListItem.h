@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "engine/ConnectListItemInfo.h"
+
+class AvatarCache;
+class QLabel;
+
+// One row of the conversation list (avatar, name, preview, unread count) or one contact leaf
+// of the contacts tree (avatar, name). The property "other_id" holds the conversation id.
+class ConnectMsgListItem : public QWidget {
+    Q_OBJECT
+public:
+    enum Mode { kConversation, kTreeLeaf };
+
+    // `avatars` outlives the item.
+    ConnectMsgListItem(Mode mode, AvatarCache* avatars, QWidget* parent = nullptr);
+
+    // A new id forgets the avatar shown for the old one.
+    void SetOtherId(int other_id);
+    int OtherId() const;
+    void SetName(const QString& name);
+    QString Name() const { return name_; }
+    void SetPreview(const QString& preview);
+    // The unread count; hidden at 0.
+    void SetCount(int number);
+    // Shows the avatar of `id` when this item is for `id`: the system and group pictures, or
+    // the user's round picture once one is in the avatar folder. A picture shown stays.
+    void SetAvatar(int id);
+    bool AvatarLoaded() const { return avatar_loaded_; }
+
+    // Fills a conversation row from its record; `title`, when given, names it instead.
+    void Fill(const ConnectListItemInfo& info, const QString& title = QString());
+    // The preview of a conversation's last message.
+    static QString Preview(const ConnectListItemInfo& info);
+
+private:
+    // The last message by its type.
+    static QString MessagePreview(const ConnectListItemInfo& info);
+    void SetupConversation();
+    void SetupTreeLeaf();
+    QLabel* ElidedLabel(const char* name, int elide_width, int pixel_size);
+    void SetElided(QLabel* label, const QString& text);
+    void ShowDefaultAvatar();
+
+    Mode mode_;
+    AvatarCache* avatars_;
+    QString name_;
+    bool avatar_loaded_ = false;
+    QLabel* avatar_lab_ = nullptr;
+    QLabel* name_lab_ = nullptr;
+    QLabel* short_msg_lab_ = nullptr;
+    QLabel* count_lab_ = nullptr;
+};

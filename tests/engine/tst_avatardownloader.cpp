@@ -1,0 +1,227 @@
+// Avatars: asked by id, named by "UserInfo_Get", fetched once into the avatar folder.
+
+#include <QBuffer>
+#include <QImage>
+#include <QtTest>
+
+#include "EngineTestEnv.h"
+#include "engine/AvatarDownloader.h"
+#include "tests/support/QueuedSpy.h"
+#include "tests/support/TestMain.h"
+
+using namespace engine_test;
+
+namespace {
+
+QByteArray Png() {
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+// The user-info answer for `id` naming `head_pic` as its picture.
+void AnswerUser(TestHttpServer& server, int id, const QString& head_pic) {
+    server.ReplyFor("GetUser_ID=" + QByteArray::number(id) + "&", 200,
+                    Envelope({{"EID", "0"},
+                              {"User_ID", QString::number(id)},
+                              {"UserName", "李老师"},
+                              {"HeadPic", head_pic}}));
+}
+
+int PictureRequests(const TestHttpServer& server, const QByteArray& path) {
+    int count = 0;
+    for (const auto& request : server.Requests())
+        count += request.target.endsWith(path) ? 1 : 0;
+    return count;
+}
+
+QStringList AvatarFiles() {
+    return QDir(Account::AvatarPath()).entryList(QDir::Files, QDir::Name);
+}
+
+}  // namespace
+
+class TestAvatarDownloader : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void writtenOnceForTwoRequests();
+    void storedUnderTheSuffixOfItsName();
+    void hostileSuffixesFallBackToPng_data();
+    void hostileSuffixesFallBackToPng();
+    void hostilePictureNameStaysInTheFolder();
+    void brokenAnswersAreNotKept();
+    void workerThreadAnswersQueuedRequests();
+
+private:
+    // Asks for `id` and waits for its picture to be signalled.
+    bool Fetch(int id);
+
+    TestHttpServer* server_ = nullptr;
+    AvatarDownloader* downloader_ = nullptr;
+    QSignalSpy* ready_ = nullptr;
+};
+
+void TestAvatarDownloader::init() {
+    server_ = new TestHttpServer;
+    QVERIFY(SignIn(server_->Url("/")));
+    QDir(Account::AvatarPath()).removeRecursively();
+    QVERIFY(Account::InitAvatarPath());
+    downloader_ = new AvatarDownloader;
+    downloader_->OnStart();
+    ready_ = new QSignalSpy(downloader_, &AvatarDownloader::avatar_ready);
+}
+
+void TestAvatarDownloader::cleanup() {
+    delete ready_;
+    delete downloader_;
+    delete server_;
+}
+
+bool TestAvatarDownloader::Fetch(int id) {
+    const int before = ready_->size();
+    downloader_->OnReqOneAvatar(QString::number(id));
+    return QTest::qWaitFor(
+        [&] { return ready_->size() > before && ready_->last().at(0).toInt() == id; }, 5000);
+}
+
+void TestAvatarDownloader::writtenOnceForTwoRequests() {
+    AnswerUser(*server_, 2001, "pic/u2001.png");
+    AnswerUser(*server_, 2002, "pic/u2002.png");
+    server_->ReplyFor("pic/", 200, Png());
+    downloader_->OnReqOneAvatar("2001");
+    downloader_->OnReqOneAvatar("2001");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u2001.png"), 2);
+    // Asked only once both answers were out, so it is signalled after them.
+    QVERIFY(Fetch(2002));
+
+    QCOMPARE(Field(server_->Requests().first(), "GetUser_ID"), QString("2001"));
+    QCOMPARE(FieldNames(server_->Requests().first()), QStringList({"GetUser_ID", "SessionID"}));
+    QCOMPARE(AvatarFiles(), QStringList({"2001.png", "2002.png"}));
+    QCOMPARE(ready_->size(), 2);
+    QCOMPARE(ready_->first().at(0).toInt(), 2001);
+
+    // An avatar already on disk is never replaced.
+    QImage other(4, 4, QImage::Format_ARGB32);
+    other.fill(Qt::red);
+    QVERIFY(other.save(Account::AvatarPath() + "/2003.png"));
+    QFile kept(Account::AvatarPath() + "/2003.png");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+    AnswerUser(*server_, 2003, "pic/u2003.png");
+    AnswerUser(*server_, 2004, "pic/u2004.png");
+    downloader_->OnReqOneAvatar("2003");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u2003.png"), 1);
+    QVERIFY(Fetch(2004));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), before);
+    QCOMPARE(ready_->size(), 3);
+}
+
+void TestAvatarDownloader::storedUnderTheSuffixOfItsName() {
+    AnswerUser(*server_, 3001, "pic/a.b.png");
+    AnswerUser(*server_, -301, "pic/g301.jpg");
+    server_->ReplyFor("pic/", 200, Png());
+    QVERIFY(Fetch(3001));
+    QVERIFY(Fetch(-301));
+    QCOMPARE(AvatarFiles(), QStringList({"-301.jpg", "3001.b.png"}));
+}
+
+void TestAvatarDownloader::hostileSuffixesFallBackToPng_data() {
+    QTest::addColumn<QString>("head_pic");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("plain") << "UpLoad/HeadPic/u1.jpeg"
+                           << "jpeg";
+    QTest::newRow("two dots") << "UpLoad/a.b.png"
+                              << "b.png";
+    QTest::newRow("query") << "UpLoad/u1.gif?v=3"
+                           << "gif";
+    QTest::newRow("none") << "UpLoad/u1"
+                          << "png";
+    QTest::newRow("empty") << ""
+                           << "png";
+    QTest::newRow("dots only") << "UpLoad/u1.."
+                               << "png";
+    QTest::newRow("parent") << "UpLoad/u1.png/../../../evil"
+                            << "png";
+    QTest::newRow("encoded slash") << "UpLoad/u1.png%2F..%2F..%2Fevil"
+                                   << "png";
+    QTest::newRow("backslash") << "UpLoad\\u1.png\\..\\..\\evil"
+                               << "png";
+    QTest::newRow("stream") << "UpLoad/u1.png:evil"
+                            << "png";
+    QTest::newRow("blank") << "UpLoad/u1.p g"
+                           << "png";
+    QTest::newRow("long") << "UpLoad/u1.abcdefghijk"
+                          << "png";
+}
+
+void TestAvatarDownloader::hostileSuffixesFallBackToPng() {
+    QFETCH(QString, head_pic);
+    QFETCH(QString, suffix);
+    QCOMPARE(AvatarDownloader::SafeSuffix(head_pic), suffix);
+}
+
+void TestAvatarDownloader::hostilePictureNameStaysInTheFolder() {
+    // Taken as it stands, the suffix would climb out of the avatar folder.
+    AnswerUser(*server_, 4001, "pic/u4001.png%2F..%2F..%2Fevil");
+    server_->ReplyFor("pic/", 200, Png());
+    const QDir unit_dir(Account::AvatarPath() + "/..");
+    const QStringList beside = unit_dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QVERIFY(Fetch(4001));
+    QCOMPARE(AvatarFiles(), QStringList({"4001.png"}));
+    QCOMPARE(unit_dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), beside);
+}
+
+void TestAvatarDownloader::brokenAnswersAreNotKept() {
+    AnswerUser(*server_, 4002, "pic/u4002.png");
+    AnswerUser(*server_, 4003, "pic/u4003.png");
+    server_->ReplyFor("pic/u4002", 200, "<html>404</html>");
+    server_->ReplyFor("pic/", 200, Png());
+    downloader_->OnReqOneAvatar("4002");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u4002.png"), 1);
+    QVERIFY(Fetch(4003));
+    QCOMPARE(AvatarFiles(), QStringList({"4003.png"}));
+    QCOMPARE(ready_->size(), 1);
+
+    // Not a user-info answer at all, or a failure: nothing is fetched.
+    server_->ReplyFor("GetUser_ID=4004&", 200, "<html>error</html>");
+    server_->ReplyFor("GetUser_ID=4005&", 200, Envelope({{"EID", "1"}}));
+    const int requests = server_->Requests().size();
+    downloader_->OnReqOneAvatar("4004");
+    downloader_->OnReqOneAvatar("4005");
+    QTRY_COMPARE(server_->Requests().size(), requests + 2);
+    AnswerUser(*server_, 4006, "pic/u4006.png");
+    QVERIFY(Fetch(4006));
+    QCOMPARE(server_->Requests().size(), requests + 4);
+}
+
+void TestAvatarDownloader::workerThreadAnswersQueuedRequests() {
+    AnswerUser(*server_, 5001, "pic/u5001.png");
+    AnswerUser(*server_, 5002, "pic/u5002.png");
+    server_->ReplyFor("pic/", 200, Png());
+    auto* worker = new AvatarDownloader;
+    QThread thread;
+    QueuedSpy ready(worker, &AvatarDownloader::avatar_ready);
+    connect(&thread, &QThread::started, worker, &AvatarDownloader::OnStart, Qt::QueuedConnection);
+    connect(&thread, &QThread::finished, worker, &QObject::deleteLater, Qt::DirectConnection);
+    worker->moveToThread(&thread);
+    // Asked before the thread runs: the request waits for it.
+    QMetaObject::invokeMethod(worker, "OnReqAvatar", Qt::QueuedConnection,
+                              Q_ARG(QStringList, QStringList({"5001", "5002"})));
+    thread.start();
+    QVERIFY(ready.waitFor(2));
+    thread.quit();
+    thread.wait();
+    QCOMPARE(AvatarFiles(), QStringList({"5001.png", "5002.png"}));
+}
+
+CORAL_TEST_GUILESS_MAIN(TestAvatarDownloader)
+#include "tst_avatardownloader.moc"

@@ -1,0 +1,340 @@
+// The left panel on its own: the conversation list rebuilt from records, the contact trees
+// filled node by node, avatars, and what a click opens.
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "login/ConnectMsgListItem.h"
+#include "login/ConnectWid.h"
+#include "tests/engine/EngineTestEnv.h"
+#include "tests/support/TestMain.h"
+
+using namespace engine_test;
+
+namespace {
+
+ConnectListItemInfo* Conversation(int other_id, const QString& name, int number = 0,
+                                  int msg_type = 1, const QString& content = "好的") {
+    auto* info = new ConnectListItemInfo;
+    info->other_id = other_id;
+    info->other_name = name;
+    info->number = number;
+    info->msg_type = msg_type;
+    info->content = content;
+    return info;
+}
+
+ConnectListItemInfoPointers List(const QList<int>& ids) {
+    ConnectListItemInfoPointers list;
+    for (int id : ids)
+        list << Conversation(id, QStringLiteral("会话%1").arg(id));
+    return list;
+}
+
+QLabel* Label(QWidget* row, const char* name) {
+    return row->findChild<QLabel*>(QLatin1String(name));
+}
+
+bool HasPicture(QLabel* label) {
+    return !label->pixmap(Qt::ReturnByValue).isNull();
+}
+
+void SavePicture(int id) {
+    QImage image(20, 20, QImage::Format_ARGB32);
+    image.fill(Qt::darkYellow);
+    QVERIFY(image.save(QStringLiteral("%1/%2.png").arg(Account::AvatarPath()).arg(id)));
+}
+
+}  // namespace
+
+class TestConnectWid : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void rowsShowNamePreviewAndCount();
+    void selectionKeptAcrossRebuilds();
+    void firstListOpensItsTopConversation();
+    void selectByIdOpensNothing();
+    void avatarsComeFromTheFolderOnReady();
+    void unitGroupNodeAsksForItsMembers();
+    void groupInfosCarryPositiveIds();
+    void brokenEntriesAndStrayNodes();
+    void replyAfterPanelIsGone();
+
+private:
+    ConnectMsgListItem* Row(int row) const;
+    QList<int> RowIds() const;
+    QTreeWidgetItem* Root(int index) const { return tree_->topLevelItem(index); }
+    ConnectMsgListItem* Leaf(QTreeWidgetItem* item) const;
+
+    TestHttpServer* server_ = nullptr;
+    ConnectWid* panel_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QTreeWidget* tree_ = nullptr;
+    QSignalSpy* opened_ = nullptr;
+};
+
+void TestConnectWid::init() {
+    // Directories answer nothing usable: the trees hold only what a test puts in.
+    server_ = new TestHttpServer;
+    QVERIFY(SignIn(server_->Url("/")));
+    panel_ = new ConnectWid;
+    panel_->Init();
+    list_ = panel_->findChild<QListWidget*>("connect_list");
+    tree_ = panel_->findChild<QTreeWidget*>("group_tree");
+    opened_ = new QSignalSpy(panel_, &ConnectWid::connect_item_changed);
+}
+
+void TestConnectWid::cleanup() {
+    delete opened_;
+    delete panel_;
+    delete server_;
+}
+
+ConnectMsgListItem* TestConnectWid::Row(int row) const {
+    return qobject_cast<ConnectMsgListItem*>(list_->itemWidget(list_->item(row)));
+}
+
+QList<int> TestConnectWid::RowIds() const {
+    QList<int> ids;
+    for (int i = 0; i < list_->count(); ++i)
+        ids << Row(i)->OtherId();
+    return ids;
+}
+
+ConnectMsgListItem* TestConnectWid::Leaf(QTreeWidgetItem* item) const {
+    return qobject_cast<ConnectMsgListItem*>(tree_->itemWidget(item, 0));
+}
+
+void TestConnectWid::rowsShowNamePreviewAndCount() {
+    const QString long_name = QStringLiteral("鹿鸣实验小学三年级二班家长委员会");
+    // Sent by the user: no sender in front.
+    ConnectListItemInfo* own_video = Conversation(-301, "运动会筹备讨论组", 0, 5);
+    own_video->send_or_receive = 1;
+    panel_->UpdateConnectList({Conversation(0, "通知", 3, 0, "期中考试"),
+                               Conversation(10002, "王芳", 7, 1, "材料\n已经发您了"),
+                               Conversation(10003, long_name, 0, 2, "plan.docx"),
+                               Conversation(10004, "赵丽", 0, 3), Conversation(10005, "孙浩", 0, 4),
+                               own_video, Conversation(10006, "周欣", 0, 9)});
+    QStringList names, previews, counts;
+    for (int i = 0; i < list_->count(); ++i) {
+        names << Label(Row(i), "one_name_lab")->text();
+        previews << Label(Row(i), "one_short_msg_lab")->text();
+        QLabel* count = Label(Row(i), "count_lab");
+        counts << (count->isHidden() ? QString("-") : count->text());
+    }
+    QCOMPARE(previews, QStringList({"通知:期中考试", "材料 已经发您了", "[文件]", "[图片]",
+                                    "[语音]", "[视频]", ""}));
+    QCOMPARE(counts, QStringList({"3", "7", "-", "-", "-", "-", "-"}));
+    QCOMPARE(names.first(), QStringLiteral("系统消息"));
+    QVERIFY(names.at(2).endsWith(QChar(0x2026)));
+    QCOMPARE(Label(Row(2), "one_name_lab")->toolTip(), long_name);
+    QCOMPARE(Row(2)->Name(), long_name);
+    QVERIFY(Label(Row(0), "one_avatar_lab")->styleSheet().contains("sys_msg_avatar.png"));
+    QVERIFY(Label(Row(5), "one_avatar_lab")->styleSheet().contains("discuss_group.png"));
+    QVERIFY(Label(Row(1), "one_avatar_lab")->styleSheet().contains("default_avatar.png"));
+
+    // Fewer conversations leave no old rows behind; the system count is fixed in place.
+    panel_->UpdateConnectList({Conversation(10004, "赵丽", 2), Conversation(0, "通知", 3, 0)});
+    QCOMPARE(RowIds(), QList<int>({10004, 0}));
+    QCOMPARE(Label(Row(0), "one_name_lab")->text(), QStringLiteral("赵丽"));
+    QVERIFY(Label(Row(0), "one_avatar_lab")->styleSheet().contains("default_avatar.png"));
+    panel_->OnFixSysMsgCount(0);
+    QVERIFY(Label(Row(1), "count_lab")->isHidden());
+    panel_->OnFixSysMsgCount(12);
+    QCOMPARE(Label(Row(1), "count_lab")->text(), QString("12"));
+    QVERIFY(!Label(Row(1), "count_lab")->isHidden());
+}
+
+void TestConnectWid::selectionKeptAcrossRebuilds() {
+    panel_->UpdateConnectList(List({10002, 10003, -301}));
+    list_->setCurrentRow(1);
+    QVERIFY(opened_->wait());
+    QCOMPARE(opened_->last(), QVariantList({10003, QStringLiteral("会话10003")}));
+
+    panel_->UpdateConnectList(List({-301, 10002, 10004, 10003}));
+    QCOMPARE(list_->currentRow(), 3);
+    QVERIFY(list_->item(3)->isSelected());
+    panel_->UpdateConnectList(List({10002, -301}));
+    QCOMPARE(list_->currentRow(), -1);
+    panel_->UpdateConnectList(List({10003, 10002}));
+    QCOMPARE(list_->currentRow(), 0);
+    // Rebuilds opened nothing; the next choice is the next one opened.
+    list_->setCurrentRow(1);
+    QVERIFY(opened_->wait());
+    QCOMPARE(opened_->size(), 2);
+    QCOMPARE(opened_->last().at(0).toInt(), 10002);
+}
+
+void TestConnectWid::firstListOpensItsTopConversation() {
+    QSignalSpy avatars(panel_, &ConnectWid::req_avatar);
+    ConnectListItemInfoPointers first = List({10002, 10003});
+    first.first()->selected = true;
+    panel_->UpdateConnectList(first);
+    // Rebuilt again before the choice is acted on: it still opens the conversation chosen.
+    panel_->UpdateConnectList(List({10003, 10004, 10002}));
+    QVERIFY(opened_->wait());
+    QCOMPARE(opened_->first(), QVariantList({10002, QStringLiteral("会话10002")}));
+    QCOMPARE(list_->currentRow(), 2);
+    // No picture on disk yet: choosing asks for one.
+    QCOMPARE(avatars.size(), 1);
+    QCOMPARE(avatars.first().at(0).toString(), QString("10002"));
+}
+
+void TestConnectWid::selectByIdOpensNothing() {
+    panel_->UpdateConnectList(List({10002, 10003}));
+    panel_->SelectConversation(10003);
+    QCOMPARE(list_->currentRow(), 1);
+    panel_->SelectConversation(10009);
+    QCOMPARE(list_->currentRow(), -1);
+    // The conversation arrives later and is highlighted then.
+    panel_->UpdateConnectList(List({10009, 10002, 10003}));
+    QCOMPARE(list_->currentRow(), 0);
+    list_->setCurrentRow(2);
+    QVERIFY(opened_->wait());
+    QCOMPARE(opened_->size(), 1);
+}
+
+void TestConnectWid::avatarsComeFromTheFolderOnReady() {
+    SavePicture(10003);
+    panel_->UpdateConnectList(List({10002, 10003}));
+    QLabel* waiting = Label(Row(0), "one_avatar_lab");
+    QVERIFY(!HasPicture(waiting));
+    QVERIFY(HasPicture(Label(Row(1), "one_avatar_lab")));
+    QCOMPARE(Label(Row(1), "one_avatar_lab")->pixmap(Qt::ReturnByValue).size(), QSize(60, 60));
+
+    // A picture that arrived without its signal is not looked for on every rebuild.
+    SavePicture(10002);
+    panel_->UpdateConnectList(List({10002, 10003}));
+    QVERIFY(!HasPicture(waiting));
+    panel_->OnAvatarReady(10002);
+    QVERIFY(HasPicture(waiting));
+    const qint64 shown = waiting->pixmap(Qt::ReturnByValue).cacheKey();
+    panel_->OnAvatarReady(10002);
+    panel_->OnAvatarReady(10002);
+    QCOMPARE(waiting->pixmap(Qt::ReturnByValue).cacheKey(), shown);
+
+    // A row that moves to another conversation drops the old picture.
+    panel_->UpdateConnectList(List({10004, 10003}));
+    QVERIFY(!HasPicture(Label(Row(0), "one_avatar_lab")));
+
+    // Contacts of the unit tree show theirs, and ask once for a missing one when in view.
+    QSignalSpy asked(panel_, &ConnectWid::req_avatar);
+    panel_->LoadUnitGroupTree({"10003,李明", "10005,孙浩", "10005,孙浩"}, Root(0));
+    QCOMPARE(Root(0)->childCount(), 3);
+    QVERIFY(HasPicture(Label(Leaf(Root(0)->child(0)), "leaf_avatar_lab")));
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().at(0).toString(), QString("10005"));
+    SavePicture(10005);
+    panel_->OnAvatarReady(10005);
+    QVERIFY(HasPicture(Label(Leaf(Root(0)->child(1)), "leaf_avatar_lab")));
+    QVERIFY(HasPicture(Label(Leaf(Root(0)->child(2)), "leaf_avatar_lab")));
+}
+
+void TestConnectWid::unitGroupNodeAsksForItsMembers() {
+    QSignalSpy asked(panel_, &ConnectWid::updata_unit_group_item);
+    panel_->LoadUnitGroupTree({"-5,教研组", "10004,赵丽"}, Root(0));
+    QTreeWidgetItem* group = Root(0)->child(0);
+    QCOMPARE(group->text(0), QStringLiteral("教研组"));
+    QVERIFY(!Leaf(group));
+    QVERIFY(std::any_of(asked.begin(), asked.end(), [&](const QVariantList& call) {
+        return call.at(0).toString() == "-5" && call.at(1).value<QTreeWidgetItem*>() == group;
+    }));
+
+    panel_->LoadUnitGroupTree({"10009,陈静"}, group);
+    QVERIFY(!group->isExpanded());
+    emit tree_->itemClicked(group, 0);
+    QVERIFY(group->isExpanded());
+    emit tree_->itemClicked(group, 0);
+    QVERIFY(!group->isExpanded());
+    QVERIFY(opened_->isEmpty());
+
+    emit tree_->itemClicked(group->child(0), 0);
+    emit tree_->itemClicked(Root(0)->child(1), 0);
+    QCOMPARE(*opened_, QList<QVariantList>(
+                           {{10009, QStringLiteral("陈静")}, {10004, QStringLiteral("赵丽")}}));
+}
+
+void TestConnectWid::groupInfosCarryPositiveIds() {
+    // A received group message names its sender; the row is titled by the group once known.
+    ConnectListItemInfo* group_row = Conversation(-301, "郑宇", 1, 1, "跑道划线");
+    panel_->UpdateConnectList({group_row, Conversation(-101, "全体教师群", 0, 3)});
+    QCOMPARE(Label(Row(0), "one_short_msg_lab")->text(), QStringLiteral("郑宇:跑道划线"));
+    QCOMPARE(Label(Row(1), "one_short_msg_lab")->text(), QStringLiteral("全体教师群:[图片]"));
+    QCOMPARE(Label(Row(0), "one_name_lab")->text(), QStringLiteral("郑宇"));
+
+    QSignalSpy infos(panel_, &ConnectWid::update_db_group_infos);
+    QSignalSpy members(panel_, &ConnectWid::updata_public_group_item);
+    panel_->LoadUnitGroupTree({"-11,校长室"}, Root(0));
+    QVERIFY(infos.isEmpty());
+    panel_->LoadPublicGroupTree({"-101,全体教师群,10001,张磊,全校,1", "10002,王芳"}, Root(1));
+    panel_->LoadUserGroupTree({"-201,三年级备课组,10001,张磊,1"}, Root(2));
+    panel_->LoadDiscussGroupTree({"-301,运动会筹备讨论组", "-302,期末考试讨论组"}, Root(3));
+    QCOMPARE(infos.size(), 3);
+    QCOMPARE(infos.at(0).at(0).toStringList(), QStringList({"101,全体教师群"}));
+    QCOMPARE(infos.at(1).at(0).toStringList(), QStringList({"201,三年级备课组"}));
+    QCOMPARE(infos.at(2).at(0).toStringList(),
+             QStringList({"301,运动会筹备讨论组", "302,期末考试讨论组"}));
+    QCOMPARE(members.last().at(0).toString(), QString("-101"));
+    QCOMPARE(Row(0)->Name(), QStringLiteral("运动会筹备讨论组"));
+    panel_->UpdateConnectList(
+        {Conversation(-101, "王芳", 0, 1, "收到"), Conversation(-301, "郑宇", 1, 1, "跑道划线")});
+    QCOMPARE(Label(Row(0), "one_name_lab")->text(), QStringLiteral("全体教师群"));
+    QCOMPARE(Row(1)->Name(), QStringLiteral("运动会筹备讨论组"));
+
+    // A discussion group is a leaf that opens the group's conversation.
+    emit tree_->itemClicked(Root(3)->child(1), 0);
+    QCOMPARE(opened_->last(), QVariantList({-302, QStringLiteral("期末考试讨论组")}));
+    QVERIFY(Label(Leaf(Root(3)->child(1)), "leaf_avatar_lab")
+                ->styleSheet()
+                .contains("discuss_group.png"));
+}
+
+void TestConnectWid::brokenEntriesAndStrayNodes() {
+    panel_->LoadUnitGroupTree({"10001", "", ",", "10002,王芳", "x,访客"}, Root(0));
+    QCOMPARE(Root(0)->childCount(), 2);
+    QCOMPARE(Leaf(Root(0)->child(0))->Name(), QStringLiteral("王芳"));
+    // A leaf without a numeric id opens nothing.
+    emit tree_->itemClicked(Root(0)->child(1), 0);
+    QVERIFY(opened_->isEmpty());
+
+    panel_->LoadPublicGroupTree({"10002,王芳"}, nullptr);
+    QTreeWidget other;
+    auto* foreign = new QTreeWidgetItem(&other);
+    panel_->LoadUserGroupTree({"10002,王芳"}, foreign);
+    QCOMPARE(foreign->childCount(), 0);
+}
+
+void TestConnectWid::replyAfterPanelIsGone() {
+    const QByteArray someone =
+        Envelope({{"EID", "0"}, {"R", QJsonObject{{"ID", "10001"}, {"Name", "张磊"}}}});
+    server_->Reply(200, someone);
+    QSignalSpy received(server_, &TestHttpServer::received);
+    // The old panel goes while its directory replies are on their way.
+    delete panel_;
+    panel_ = new ConnectWid;
+    panel_->Init();
+    QVERIFY(received.wait());
+    delete opened_;
+    opened_ = nullptr;
+    delete panel_;
+
+    panel_ = new ConnectWid;
+    panel_->Init();
+    tree_ = panel_->findChild<QTreeWidget*>("group_tree");
+    opened_ = new QSignalSpy(panel_, &ConnectWid::connect_item_changed);
+    QTRY_COMPARE(Root(0)->childCount() + Root(1)->childCount() + Root(2)->childCount(), 3);
+    // Each root was filled once, by its own reply.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(Root(i)->childCount(), 1);
+        QCOMPARE(Leaf(Root(i)->child(0))->Name(), QStringLiteral("张磊"));
+    }
+    QCOMPARE(Root(3)->childCount(), 0);
+}
+
+CORAL_TEST_MAIN(TestConnectWid)
+#include "tst_connect_wid.moc"
