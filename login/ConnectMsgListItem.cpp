@@ -16,20 +16,25 @@ const int kNameElide = 99;
 const int kPreviewElide = 123;
 const int kLeafHeight = 53;
 const int kLeafAvatar = 50;
+// The picture is drawn inside its label with this much room around it, so that neighbouring
+// rows do not touch.
+const int kAvatarInset = 7;
 const int kNamePx = 14;
+const int kNameLine = 22;
+const int kPreviewLine = 18;
 const int kPreviewPx = 12;
 const int kCountPx = 11;
 
 const char kOtherId[] = "other_id";
 const char kElideWidth[] = "elide_width";
-const char kFullText[] = "full_text";
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
 const char kSystemAvatar[] = "image: url(:/resource/sys_msg_avatar.png);";
 const char kGroupAvatar[] = "image: url(:/resource/discuss_group.png);";
 
 void SetStyle(QWidget* widget, const char* style) {
-    const QString sheet = QLatin1String(style);
-    // Re-polishing is the costly part of a rebuild; most rows keep their style.
+    const QString sheet =
+        *style ? QStringLiteral("%1 margin: %2px;").arg(QLatin1String(style)).arg(kAvatarInset)
+               : QString();
     if (widget->styleSheet() != sheet)
         widget->setStyleSheet(sheet);
 }
@@ -42,7 +47,7 @@ ConnectMsgListItem::ConnectMsgListItem(Mode mode, AvatarCache* avatars, QWidget*
         SetupConversation();
     else
         SetupTreeLeaf();
-    ShowDefaultAvatar();
+    SetStyle(avatar_lab_, kDefaultAvatar);
 }
 
 void ConnectMsgListItem::SetupConversation() {
@@ -50,8 +55,12 @@ void ConnectMsgListItem::SetupConversation() {
     avatar_lab_ = new QLabel(this);
     avatar_lab_->setObjectName(QStringLiteral("one_avatar_lab"));
     avatar_lab_->setFixedSize(kRowAvatar, kRowAvatar);
+    avatar_lab_->setAlignment(Qt::AlignCenter);
     name_lab_ = ElidedLabel("one_name_lab", kNameElide, kNamePx);
     short_msg_lab_ = ElidedLabel("one_short_msg_lab", kPreviewElide, kPreviewPx);
+    // Fixed sizes: a new text then moves nothing, so refilling a row lays nothing out again.
+    name_lab_->setFixedSize(kNameElide, kNameLine);
+    short_msg_lab_->setFixedSize(kPreviewElide, kPreviewLine);
     count_lab_ = new QLabel(this);
     count_lab_->setObjectName(QStringLiteral("count_lab"));
     count_lab_->setFont(UiFont::Font(kCountPx));
@@ -72,8 +81,8 @@ void ConnectMsgListItem::SetupConversation() {
     text->addLayout(top);
     text->addWidget(short_msg_lab_);
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 0, 6, 0);
-    row->setSpacing(6);
+    row->setContentsMargins(4, 0, 8, 0);
+    row->setSpacing(2);
     row->addWidget(avatar_lab_);
     row->addLayout(text, 1);
 }
@@ -83,10 +92,11 @@ void ConnectMsgListItem::SetupTreeLeaf() {
     avatar_lab_ = new QLabel(this);
     avatar_lab_->setObjectName(QStringLiteral("leaf_avatar_lab"));
     avatar_lab_->setFixedSize(kLeafAvatar, kLeafAvatar);
+    avatar_lab_->setAlignment(Qt::AlignCenter);
     name_lab_ = ElidedLabel("group_name_lab", kNameElide, kNamePx);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 4, 0);
-    row->setSpacing(8);
+    row->setSpacing(3);
     row->addWidget(avatar_lab_);
     row->addWidget(name_lab_, 1);
 }
@@ -99,72 +109,74 @@ QLabel* ConnectMsgListItem::ElidedLabel(const char* name, int elide_width, int p
     return label;
 }
 
-void ConnectMsgListItem::SetElided(QLabel* label, const QString& text) {
-    // Rows are refilled on every rebuild; an unchanged text needs no measuring.
-    const QVariant full = label->property(kFullText);
-    if (full.isValid() && full.toString() == text)
+void ConnectMsgListItem::SetElided(QLabel* label, QString* shown, const QString& text) {
+    if (*shown == text && !label->text().isEmpty())
         return;
-    label->setProperty(kFullText, text);
+    *shown = text;
     UiFont::SetElidedText(label, text, label->property(kElideWidth).toInt(), label->font());
 }
 
 void ConnectMsgListItem::SetOtherId(int other_id) {
-    const QVariant current = property(kOtherId);
-    if (current.type() == QVariant::Int && current.toInt() == other_id)
+    if (!AssignId(other_id))
         return;
-    setProperty(kOtherId, other_id);
-    avatar_loaded_ = false;
-    ShowDefaultAvatar();
-}
-
-int ConnectMsgListItem::OtherId() const {
-    return property(kOtherId).toInt();
-}
-
-void ConnectMsgListItem::SetName(const QString& name) {
-    name_ = name;
-    SetElided(name_lab_, name);
-}
-
-void ConnectMsgListItem::SetPreview(const QString& preview) {
-    if (short_msg_lab_)
-        SetElided(short_msg_lab_, preview);
-}
-
-void ConnectMsgListItem::SetCount(int number) {
-    if (!count_lab_)
-        return;
-    count_lab_->setText(QString::number(number));
-    count_lab_->setVisible(number != 0);
-}
-
-void ConnectMsgListItem::ShowDefaultAvatar() {
     avatar_lab_->clear();
     SetStyle(avatar_lab_, kDefaultAvatar);
 }
 
+bool ConnectMsgListItem::AssignId(int other_id) {
+    if (has_id_ && other_id_ == other_id)
+        return false;
+    has_id_ = true;
+    other_id_ = other_id;
+    setProperty(kOtherId, other_id);
+    avatar_loaded_ = false;
+    return true;
+}
+
+void ConnectMsgListItem::SetName(const QString& name) {
+    SetElided(name_lab_, &name_, name);
+}
+
+void ConnectMsgListItem::SetPreview(const QString& preview) {
+    if (short_msg_lab_)
+        SetElided(short_msg_lab_, &preview_, preview);
+}
+
+void ConnectMsgListItem::SetCount(int number) {
+    if (!count_lab_ || number == count_)
+        return;
+    count_ = number;
+    count_lab_->setText(QString::number(number));
+    count_lab_->setVisible(number != 0);
+}
+
 void ConnectMsgListItem::SetAvatar(int id) {
-    const QVariant current = property(kOtherId);
-    if (current.type() != QVariant::Int || current.toInt() != id || avatar_loaded_)
+    if (!has_id_ || other_id_ != id || avatar_loaded_)
         return;
-    if (id == 0) {
-        SetStyle(avatar_lab_, kSystemAvatar);
+    ShowAvatar(id);
+}
+
+void ConnectMsgListItem::ShowAvatar(int id) {
+    // One style change at most: re-polishing is the costly part of a rebuild.
+    if (id <= 0) {
+        avatar_lab_->clear();
+        SetStyle(avatar_lab_, id == 0 ? kSystemAvatar : kGroupAvatar);
         return;
     }
-    if (id < 0) {
-        SetStyle(avatar_lab_, kGroupAvatar);
+    const QSize inner = avatar_lab_->size() - QSize(2 * kAvatarInset, 2 * kAvatarInset);
+    const QPixmap round = avatars_ ? avatars_->Round(id, inner) : QPixmap();
+    if (round.isNull()) {
+        avatar_lab_->clear();
+        SetStyle(avatar_lab_, kDefaultAvatar);
         return;
     }
-    const QPixmap round = avatars_ ? avatars_->Round(id, avatar_lab_->size()) : QPixmap();
-    if (round.isNull())
-        return;
     SetStyle(avatar_lab_, "");
     avatar_lab_->setPixmap(round);
     avatar_loaded_ = true;
 }
 
 void ConnectMsgListItem::Fill(const ConnectListItemInfo& info, const QString& title) {
-    SetOtherId(info.other_id);
+    AssignId(info.other_id);
     SetAvatar(info.other_id);
     SetPreview(Preview(info));
     SetCount(info.number);

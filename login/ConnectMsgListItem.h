@@ -20,7 +20,7 @@ public:
 
     // A new id forgets the avatar shown for the old one.
     void SetOtherId(int other_id);
-    int OtherId() const;
+    int OtherId() const { return other_id_; }
     void SetName(const QString& name);
     QString Name() const { return name_; }
     void SetPreview(const QString& preview);
@@ -42,12 +42,22 @@ private:
     void SetupConversation();
     void SetupTreeLeaf();
     QLabel* ElidedLabel(const char* name, int elide_width, int pixel_size);
-    void SetElided(QLabel* label, const QString& text);
-    void ShowDefaultAvatar();
+    // Elides `text` into `label` unless `shown` holds it already (rows are refilled on every
+    // rebuild, mostly with the same texts).
+    static void SetElided(QLabel* label, QString* shown, const QString& text);
+    // Sets the id; true when it changed, which forgets the picture shown.
+    bool AssignId(int other_id);
+    // The picture of `id`: system, group, the user's own or the default one.
+    void ShowAvatar(int id);
 
     Mode mode_;
     AvatarCache* avatars_;
+    // Mirrors the property, read on every rebuild.
+    int other_id_ = 0;
+    bool has_id_ = false;
     QString name_;
+    QString preview_;
+    int count_ = -1;
     bool avatar_loaded_ = false;
     QLabel* avatar_lab_ = nullptr;
     QLabel* name_lab_ = nullptr;

@@ -2,11 +2,13 @@
 
 #include <QButtonGroup>
 #include <QDebug>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QThread>
@@ -153,6 +155,9 @@ void ConnectWid::BuildTree() {
     for (int tree = kUnitTree; tree <= kDiscussTree; ++tree) {
         auto* root = new QTreeWidgetItem(tree_, {names.at(tree)});
         root->setSizeHint(0, QSize(0, kNodeHeight));
+        QFont font = UiFont::Font(14);
+        font.setBold(true);
+        root->setFont(0, font);
         roots_[tree] = root;
         nodes_.insert(root);
     }
@@ -169,6 +174,9 @@ void ConnectWid::ConnectWidgets() {
             [this](QListWidgetItem* current, QListWidgetItem*) { OnRowSwitched(current); });
     connect(list_, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* current, QListWidgetItem*) { OnRowSwitched(current); });
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &ConnectWid::SyncRowUpdates);
+    list_->viewport()->installEventFilter(this);
     connect(tree_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { OnTreeItemClicked(item); });
     connect(tree_, &QTreeWidget::itemExpanded, this, &ConnectWid::RequestLeafAvatars);
@@ -329,31 +337,54 @@ void ConnectWid::RequestLeafAvatars(QTreeWidgetItem* node) {
     }
 }
 
-ConnectMsgListItem* ConnectWid::RowWidget(int row) const {
-    return qobject_cast<ConnectMsgListItem*>(list_->itemWidget(list_->item(row)));
-}
-
 ConnectMsgListItem* ConnectWid::RowOf(int other_id) const {
-    for (int i = 0; i < list_->count(); ++i) {
-        ConnectMsgListItem* row = RowWidget(i);
-        if (row && row->OtherId() == other_id)
+    for (ConnectMsgListItem* row : rows_) {
+        if (row->OtherId() == other_id)
             return row;
     }
     return nullptr;
 }
 
-ConnectMsgListItem* ConnectWid::AddRow() {
-    auto* item = new QListWidgetItem(list_);
-    // Width 0: a row is as wide as the viewport, never wider (no sideways scrolling).
-    item->setSizeHint(QSize(0, kRowHeight));
-    auto* row = new ConnectMsgListItem(ConnectMsgListItem::kConversation, avatars_);
-    list_->setItemWidget(item, row);
-    return row;
+void ConnectWid::ResizeRows(int count) {
+    const int old_count = rows_.size();
+    // Rows come and go in one batch each way: row by row, a visible view lays out and places
+    // every row widget again after each single row.
+    if (count < old_count) {
+        rows_.resize(count);
+        list_->model()->removeRows(count, old_count - count);
+        return;
+    }
+    if (count == old_count)
+        return;
+    list_->insertItems(old_count, QVector<QString>(count - old_count).toList());
+    for (int i = old_count; i < count; ++i) {
+        QListWidgetItem* item = list_->item(i);
+        // Width 0: a row is as wide as the viewport, never wider (no sideways scrolling).
+        item->setSizeHint(QSize(0, kRowHeight));
+        auto* row = new ConnectMsgListItem(ConnectMsgListItem::kConversation, avatars_);
+        list_->setItemWidget(item, row);
+        rows_ << row;
+    }
 }
 
-void ConnectWid::TrimRows(int count) {
-    while (list_->count() > count)
-        delete list_->takeItem(list_->count() - 1);
+bool ConnectWid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+        SyncRowUpdates();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ConnectWid::SyncRowUpdates() {
+    // Rows out of view take their new texts without asking for a repaint: Qt weighs every
+    // repaint of a row against all its siblings, so refilling many rows would grow with the
+    // square of the list. Rows coming into view repaint as they are enabled.
+    const int top = list_->verticalScrollBar()->value();
+    const int first = top / kRowHeight - 1;
+    const int last = (top + list_->viewport()->height()) / kRowHeight + 1;
+    for (int i = 0; i < rows_.size(); ++i) {
+        const bool in_view = i >= first && i <= last;
+        if (rows_.at(i)->updatesEnabled() != in_view)
+            rows_.at(i)->setUpdatesEnabled(in_view);
+    }
 }
 
 void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
@@ -361,9 +392,17 @@ void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
     const QSignalBlocker blocker(list_);
     int current_row = -1;
     QListWidgetItem* switch_to = nullptr;
+    // Off screen while many rows change: a visible row repaints alone, measured against all
+    // its siblings, which grows with the square of the list.
+    const bool hide = connects.size() > rows_.size();
+    const bool was_hidden = list_->isHidden();
+    if (hide)
+        list_->hide();
+    ResizeRows(connects.size());
+    SyncRowUpdates();
     for (int i = 0; i < connects.size(); ++i) {
         const ConnectListItemInfo* info = connects.at(i);
-        FillRow(i < list_->count() ? RowWidget(i) : AddRow(), *info);
+        FillRow(rows_.at(i), *info);
         if (has_selection_ && info->other_id == selected_id_)
             current_row = i;
         if (info->selected) {
@@ -371,8 +410,9 @@ void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
             switch_to = list_->item(i);
         }
     }
-    TrimRows(connects.size());
     list_->setCurrentRow(current_row);
+    if (hide && !was_hidden)
+        list_->show();
     qDeleteAll(connects);
     if (switch_to)
         emit switch_item(switch_to, nullptr);
@@ -407,8 +447,8 @@ void ConnectWid::SelectConversation(int other_id) {
     has_selection_ = true;
     selected_id_ = other_id;
     const QSignalBlocker blocker(list_);
-    for (int i = 0; i < list_->count(); ++i) {
-        if (RowWidget(i)->OtherId() == other_id) {
+    for (int i = 0; i < rows_.size(); ++i) {
+        if (rows_.at(i)->OtherId() == other_id) {
             list_->setCurrentRow(i);
             list_->scrollToItem(list_->item(i));
             return;

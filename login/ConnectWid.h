@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include "TreeNodeHandle.h"
@@ -63,6 +64,9 @@ public slots:
     void OnAvatarReady(int id);
     void OnFixSysMsgCount(int count);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     enum Tree { kUnitTree, kPublicTree, kUserTree, kDiscussTree };
 
@@ -83,10 +87,10 @@ private:
     void OnTreeItemClicked(QTreeWidgetItem* item);
     void RequestLeafAvatars(QTreeWidgetItem* node);
 
-    ConnectMsgListItem* RowWidget(int row) const;
     ConnectMsgListItem* RowOf(int other_id) const;
-    ConnectMsgListItem* AddRow();
-    void TrimRows(int count);
+    // Makes the list hold `count` rows, keeping the first ones.
+    void ResizeRows(int count);
+    void SyncRowUpdates();
     // A row became current: the choice is taken by id now and acted on once queued.
     void OnRowSwitched(QListWidgetItem* current);
     void ChooseConversation(int other_id, const QString& name);
@@ -102,6 +106,8 @@ private:
     // Above the list: room for a search box.
     QHBoxLayout* search_row_ = nullptr;
     QListWidget* list_ = nullptr;
+    // The row widgets of list_, in list order.
+    QVector<ConnectMsgListItem*> rows_;
     QTreeWidget* tree_ = nullptr;
     QTreeWidgetItem* roots_[4] = {};
 

@@ -3,6 +3,8 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -59,6 +61,7 @@ private slots:
     void selectionKeptAcrossRebuilds();
     void firstListOpensItsTopConversation();
     void selectByIdOpensNothing();
+    void rowsOutOfViewAreRightOnceScrolledTo();
     void avatarsComeFromTheFolderOnReady();
     void unitGroupNodeAsksForItsMembers();
     void groupInfosCarryPositiveIds();
@@ -199,13 +202,63 @@ void TestConnectWid::selectByIdOpensNothing() {
     QCOMPARE(opened_->size(), 1);
 }
 
+void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
+    QList<int> ids;
+    for (int id = 10001; id <= 10040; ++id)
+        ids << id;
+    QList<int> moved = ids;
+    moved.prepend(moved.takeLast());
+    const auto final_list = [&] {
+        ConnectListItemInfoPointers list = List(moved);
+        list.last()->content = QStringLiteral("最后一条");
+        return list;
+    };
+    const auto open = [](ConnectWid* panel) {
+        panel->resize(203, 500);
+        panel->show();
+        return QTest::qWaitForWindowExposed(panel);
+    };
+    const auto scroll_to_end = [](ConnectWid* panel) {
+        auto* list = panel->findChild<QListWidget*>("connect_list");
+        list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+        QApplication::processEvents();
+    };
+    // What a window shows of its conversation list.
+    const auto shown = [](ConnectWid* panel) {
+        QApplication::processEvents();
+        auto* list = panel->findChild<QListWidget*>("connect_list");
+        const QRect area(list->viewport()->mapTo(panel, QPoint()), list->viewport()->size());
+        return panel->screen()->grabWindow(panel->winId()).toImage().copy(area);
+    };
+
+    QVERIFY(open(panel_));
+    panel_->UpdateConnectList(List(ids));
+    QApplication::processEvents();
+    // A message to the last conversation changes every row, most of them out of view; then
+    // the rows scrolled to change again.
+    panel_->UpdateConnectList(List(moved));
+    scroll_to_end(panel_);
+    panel_->UpdateConnectList(final_list());
+
+    // The same list drawn with every row painting freely.
+    ConnectWid fresh;
+    fresh.Init();
+    QVERIFY(open(&fresh));
+    fresh.UpdateConnectList(final_list());
+    scroll_to_end(&fresh);
+    for (ConnectMsgListItem* row : fresh.findChildren<ConnectMsgListItem*>())
+        row->setUpdatesEnabled(true);
+    const QImage expected = shown(&fresh);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(shown(panel_), expected);
+}
+
 void TestConnectWid::avatarsComeFromTheFolderOnReady() {
     SavePicture(10003);
     panel_->UpdateConnectList(List({10002, 10003}));
     QLabel* waiting = Label(Row(0), "one_avatar_lab");
     QVERIFY(!HasPicture(waiting));
     QVERIFY(HasPicture(Label(Row(1), "one_avatar_lab")));
-    QCOMPARE(Label(Row(1), "one_avatar_lab")->pixmap(Qt::ReturnByValue).size(), QSize(60, 60));
 
     // A picture that arrived without its signal is not looked for on every rebuild.
     SavePicture(10002);
@@ -233,6 +286,11 @@ void TestConnectWid::avatarsComeFromTheFolderOnReady() {
     panel_->OnAvatarReady(10005);
     QVERIFY(HasPicture(Label(Leaf(Root(0)->child(1)), "leaf_avatar_lab")));
     QVERIFY(HasPicture(Label(Leaf(Root(0)->child(2)), "leaf_avatar_lab")));
+    // Members of public groups keep the default picture.
+    panel_->LoadPublicGroupTree({"10003,李明"}, Root(1));
+    QLabel* member = Label(Leaf(Root(1)->child(0)), "leaf_avatar_lab");
+    QVERIFY(!HasPicture(member));
+    QVERIFY(member->styleSheet().contains("default_avatar.png"));
 }
 
 void TestConnectWid::unitGroupNodeAsksForItsMembers() {
