@@ -10,11 +10,9 @@
 
 namespace {
 
-const int kRowHeight = 63;
 const int kRowAvatar = 60;
 const int kNameElide = 99;
 const int kPreviewElide = 123;
-const int kLeafHeight = 53;
 const int kLeafAvatar = 50;
 // The picture is drawn inside its label with this much room around it, so that neighbouring
 // rows do not touch.
@@ -42,7 +40,7 @@ void SetStyle(QWidget* widget, const char* style) {
 }  // namespace
 
 ConnectMsgListItem::ConnectMsgListItem(Mode mode, AvatarCache* avatars, QWidget* parent)
-    : QWidget(parent), mode_(mode), avatars_(avatars) {
+    : QWidget(parent), avatars_(avatars) {
     if (mode == kConversation)
         SetupConversation();
     else

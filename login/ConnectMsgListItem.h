@@ -14,6 +14,8 @@ class ConnectMsgListItem : public QWidget {
     Q_OBJECT
 public:
     enum Mode { kConversation, kTreeLeaf };
+    static constexpr int kRowHeight = 63;
+    static constexpr int kLeafHeight = 53;
 
     // `avatars` outlives the item.
     ConnectMsgListItem(Mode mode, AvatarCache* avatars, QWidget* parent = nullptr);
@@ -50,7 +52,6 @@ private:
     // The picture of `id`: system, group, the user's own or the default one.
     void ShowAvatar(int id);
 
-    Mode mode_;
     AvatarCache* avatars_;
     // Mirrors the property, read on every rebuild.
     int other_id_ = 0;

@@ -28,8 +28,8 @@ namespace {
 
 const int kWidth = 203;
 const int kMinHeight = 500;
-const int kRowHeight = 63;
-const int kLeafHeight = 53;
+const int kRowHeight = ConnectMsgListItem::kRowHeight;
+const int kLeafHeight = ConnectMsgListItem::kLeafHeight;
 const int kNodeHeight = 40;
 
 const char* const kTreeErrors[] = {
@@ -392,8 +392,8 @@ void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
     const QSignalBlocker blocker(list_);
     int current_row = -1;
     QListWidgetItem* switch_to = nullptr;
-    // Off screen while many rows change: a visible row repaints alone, measured against all
-    // its siblings, which grows with the square of the list.
+    // New rows are made with the list hidden: in a visible view each new row is placed and
+    // painted against all the others.
     const bool hide = connects.size() > rows_.size();
     const bool was_hidden = list_->isHidden();
     if (hide)
