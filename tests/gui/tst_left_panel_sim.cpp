@@ -80,14 +80,14 @@ void TestLeftPanelSim::conversationsAndContactsOfTheDemoUser() {
     QTRY_VERIFY_WITH_TIMEOUT(sim.HeldPolls() == 1, 10000);
 
     QTRY_COMPARE(Rows(list).keys(),
-                 QList<int>({-302, -301, -202, -201, -101, 0, 10002, 10003, 10004, 10005}));
+                 QList<int>({-302, -301, -202, -201, -101, 0, 10002, 10003, 10004, 10005, 10006}));
     const QMap<int, Row> rows = Rows(list);
     QCOMPARE(rows.value(10002).name, QStringLiteral("王芳"));
     QCOMPARE(rows.value(0).name, QStringLiteral("系统消息"));
     QStringList counts;
-    for (int id : {10002, 10003, 10004, 10005, -101, -202, -301})
+    for (int id : {10002, 10003, 10004, 10005, 10006, -101, -202, -301})
         counts << rows.value(id).count;
-    QCOMPARE(counts, QStringList({"1", "1", "-", "1", "1", "-", "1"}));
+    QCOMPARE(counts, QStringList({"1", "1", "-", "1", "-", "1", "-", "1"}));
     // The demo users' pictures are fetched and shown.
     QTRY_VERIFY_WITH_TIMEOUT(Rows(list).value(10002).picture && Rows(list).value(10005).picture,
                              10000);
