@@ -191,16 +191,21 @@ void TestAvatarDownloader::brokenAnswersAreNotKept() {
     QCOMPARE(AvatarFiles(), QStringList({"4003.png"}));
     QCOMPARE(ready_->size(), 1);
 
-    // Not a user-info answer at all, or a failure: nothing is fetched.
+    // Not a user-info answer at all, a failure, or an id that is no number (it would name the
+    // file): nothing is fetched.
     server_->ReplyFor("GetUser_ID=4004&", 200, "<html>error</html>");
     server_->ReplyFor("GetUser_ID=4005&", 200, Envelope({{"EID", "1"}}));
+    server_->ReplyFor(
+        "GetUser_ID=4007&", 200,
+        Envelope({{"EID", "0"}, {"User_ID", "../4007"}, {"HeadPic", "pic/u4007.png"}}));
     const int requests = server_->Requests().size();
-    downloader_->OnReqOneAvatar("4004");
-    downloader_->OnReqOneAvatar("4005");
-    QTRY_COMPARE(server_->Requests().size(), requests + 2);
+    for (const char* id : {"4004", "4005", "4007"})
+        downloader_->OnReqOneAvatar(id);
+    QTRY_COMPARE(server_->Requests().size(), requests + 3);
     AnswerUser(*server_, 4006, "pic/u4006.png");
     QVERIFY(Fetch(4006));
-    QCOMPARE(server_->Requests().size(), requests + 4);
+    QCOMPARE(server_->Requests().size(), requests + 5);
+    QCOMPARE(AvatarFiles(), QStringList({"4003.png", "4006.png"}));
 }
 
 void TestAvatarDownloader::workerThreadAnswersQueuedRequests() {
