@@ -1,15 +1,17 @@
 #include "Launcher.h"
-#include "widgets/UiFont.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 
 #include "Application.h"
 #include "Instance.h"
 #include "base/AppInfo.h"
 #include "platform/Autostart.h"
 #include "platform/SingleInstance.h"
+#include "widgets/UiFont.h"
 
 void Launcher::SetupPaths() {
     QString cur_path = QDir::currentPath();
@@ -37,10 +39,28 @@ void Launcher::QueueFirstStart(Application& app) {
                      Qt::QueuedConnection);
 }
 
+void Launcher::SetupHighDpi() {
+    // The windows follow the desktop's scale factor, also a fractional one such as 1.5, and
+    // images load their @2x variants where the screen needs them.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+}
+
+void Launcher::SetupIdentity(Application& app) {
+    // Desktops match the windows to the installed desktop entry and take its icon; the icon
+    // compiled in serves where the theme has none (a program run from its build folder).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(AppInfo::kDesktopId));
+    app.setWindowIcon(QIcon::fromTheme(QString::fromLatin1(AppInfo::kDesktopId),
+                                       QIcon(QStringLiteral(":/resource/ico.png"))));
+}
+
 int Launcher::Run() {
     QCoreApplication::setApplicationName(QStringLiteral("Coralbridge"));
-    // Qt reads this attribute only before the application object exists.
+    // Qt reads these attributes only before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    SetupHighDpi();
     Application app(argc_, argv_);
     SingleInstance single_instance;
     if (!single_instance.Claim()) {
@@ -51,6 +71,7 @@ int Launcher::Run() {
         if (Instance* instance = Instance::Current())
             instance->BringForward();
     });
+    SetupIdentity(app);
     UiFont::Install();
     SetupPaths();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &Application::OnAboutToQuit);

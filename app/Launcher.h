@@ -12,6 +12,10 @@ public:
 
     // Sets the program's folders from the working directory and writes the autostart entry.
     static void SetupPaths();
+    // Scaling with the desktop; must run before the application object exists.
+    static void SetupHighDpi();
+    // The desktop entry the windows belong to, and their icon.
+    static void SetupIdentity(Application& app);
     // Makes Application::OpenInstance the first event of the loop.
     static void QueueFirstStart(Application& app);
 

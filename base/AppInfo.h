@@ -6,6 +6,8 @@
 class AppInfo {
 public:
     static QString Version() { return QStringLiteral("2.0.18"); }
+    // Name of the installed desktop entry, the AppStream id and the icon's theme name.
+    static constexpr const char* kDesktopId = "org.coralbridge.Coralbridge";
 
     // Folder of the program: its working directory, with a trailing "/".
     static QString AppPath();

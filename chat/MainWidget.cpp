@@ -335,8 +335,9 @@ void MainWidget::ShowUser() {
 }
 
 bool MainWidget::ShowOwnAvatar() {
-    const QPixmap avatar = RoundAvatar::FromFolder(Account::AvatarPath(), Account::UserId(),
-                                                   QSize(kAvatarSize, kAvatarSize));
+    const QPixmap avatar =
+        RoundAvatar::FromFolder(Account::AvatarPath(), Account::UserId(),
+                                QSize(kAvatarSize, kAvatarSize), avatar_lab_->devicePixelRatioF());
     if (avatar.isNull())
         return false;
     avatar_lab_->setStyleSheet(QString());

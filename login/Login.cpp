@@ -265,7 +265,8 @@ void Login::LoadAvatar(const AccountMap& account) {
         return;
     const QString dir = QStringLiteral("%1/account/%2/%3/avatar")
                             .arg(Account::DataRoot(), user, GroupChose::UnitField(record, 0));
-    const QPixmap avatar = RoundAvatar::FromFolder(dir, user_id, avatar_lab_->size());
+    const QPixmap avatar = RoundAvatar::FromFolder(dir, user_id, avatar_lab_->size(),
+                                                   avatar_lab_->devicePixelRatioF());
     if (avatar.isNull())
         return;
     avatar_lab_->setStyleSheet(QString());

@@ -13,11 +13,12 @@ QString RoundAvatar::FileOf(const QString& avatar_dir, const QString& id) {
     return files.isEmpty() ? QString() : QStringLiteral("%1/%2").arg(avatar_dir, files.first());
 }
 
-QPixmap RoundAvatar::FromFolder(const QString& avatar_dir, const QString& id, const QSize& size) {
-    return FromFile(FileOf(avatar_dir, id), size);
+QPixmap RoundAvatar::FromFolder(const QString& avatar_dir, const QString& id, const QSize& size,
+                                qreal pixel_ratio) {
+    return FromFile(FileOf(avatar_dir, id), size, pixel_ratio);
 }
 
-QPixmap RoundAvatar::FromFile(const QString& path, const QSize& size) {
+QPixmap RoundAvatar::FromFile(const QString& path, const QSize& size, qreal pixel_ratio) {
     if (path.isEmpty())
         return QPixmap();
     QImage image;
@@ -28,20 +29,27 @@ QPixmap RoundAvatar::FromFile(const QString& path, const QSize& size) {
     // A suffix that names no format of the list: let the content tell.
     if (image.isNull())
         image.load(path);
-    return image.isNull() ? QPixmap() : Round(image, size);
+    return image.isNull() ? QPixmap() : Round(image, size, pixel_ratio);
 }
 
-QPixmap RoundAvatar::Round(const QImage& image, const QSize& size) {
+QPixmap RoundAvatar::Round(const QImage& image, const QSize& size, qreal pixel_ratio) {
     if (image.isNull() || size.isEmpty())
         return QPixmap();
-    QPixmap round(size);
+    const QSize pixels = size * pixel_ratio;
+    QPixmap round(pixels);
+    round.setDevicePixelRatio(pixel_ratio);
     round.fill(Qt::transparent);
     QPainter painter(&round);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     QPainterPath circle;
     circle.addEllipse(QRectF(QPointF(0, 0), QSizeF(size)));
     painter.setClipPath(circle);
-    painter.drawImage(QRect(QPoint(0, 0), size),
-                      image.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+    // The middle of a picture that is not square, never the whole picture squeezed.
+    const QImage cover =
+        image.scaled(pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const QRect middle(
+        QPoint((cover.width() - pixels.width()) / 2, (cover.height() - pixels.height()) / 2),
+        pixels);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), cover, middle);
     return round;
 }
