@@ -86,6 +86,7 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
     main_widget_ = new MainWidget;
     main_widget_->Init();
     main_widget_->SetUserId(usr_id);
+    main_widget_->SetTrayCheck(&AppController::TrayHostRuns);
     main_widget_->show();
     // Centred as designed, but never past the screen's edge on a small screen.
     const int x = screen_width_ / 2 - 430;
@@ -96,6 +97,8 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
                      [] { qDebug() << "main_widget...quit................"; });
     QObject::connect(main_widget_, &MainWidget::re_login, &guard_, [this] { OnReLogin(); });
     SetupTray();
+    // The tray's menu also opens from the window, the one way to it without a tray.
+    main_widget_->SetAccountMenu(tray_menu_);
     main_widget_->StartEngine();
     return true;
 }
@@ -180,6 +183,13 @@ void AppController::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 void AppController::OnNotifyTray(int other_id, int nums) {
     notice_->SetCount(other_id, nums);
     flash_timer_.start();
+    // No icon flashes without a tray: the taskbar entry asks for attention instead.
+    if (main_widget_ && !TrayHostRuns())
+        QApplication::alert(main_widget_);
+}
+
+bool AppController::TrayHostRuns() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void AppController::OnFlash() {

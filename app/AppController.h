@@ -40,6 +40,8 @@ public:
     // Where the popup goes: at the icon's top-left, shifted left and/or up when it would leave
     // the screen.
     static QPoint PopupPos(const QSize& popup, const QSize& screen, const QPoint& tray_top_left);
+    // Whether the desktop shows tray icons now (a tray or a status-notifier host runs).
+    static bool TrayHostRuns();
     // The school web site of a unit record: its last field, "http://" added when missing.
     static QString SchoolWebUrl(const QString& unit_record);
     // The management login page of a unit record for a session.

@@ -1,4 +1,5 @@
 #include "MainWidget.h"
+#include "widgets/ClickMenu.h"
 #include "widgets/RoundAvatar.h"
 #include "widgets/WindowDragger.h"
 #include "widgets/WindowStyle.h"
@@ -294,8 +295,8 @@ void MainWidget::LayoutWidgets() {
 }
 
 void MainWidget::ConnectSignals() {
-    connect(min_btn_, &QPushButton::clicked, this, &QWidget::hide);
-    connect(close_btn_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(min_btn_, &QPushButton::clicked, this, &MainWidget::OnHideRequested);
+    connect(close_btn_, &QPushButton::clicked, this, &MainWidget::OnHideRequested);
     connect(max_btn_, &QPushButton::clicked, this, &MainWidget::OnMaxBtn);
     connect(page_group_, &QButtonGroup::idClicked, stacked_wid_, &QStackedWidget::setCurrentIndex);
 }
@@ -305,6 +306,32 @@ void MainWidget::OnMaxBtn() {
         showMaximized();
     else
         showNormal();
+}
+
+void MainWidget::SetTrayCheck(std::function<bool()> tray_available) {
+    tray_available_ = std::move(tray_available);
+    KeepTaskbarEntry(!tray_available_());
+}
+
+void MainWidget::SetAccountMenu(QMenu* menu) {
+    new ClickMenu(avatar_lab_, menu);
+    new ClickMenu(usr_name_lab_, menu);
+}
+
+void MainWidget::OnHideRequested() {
+    // Asked each time: a panel with a tray may start, or end, after this window.
+    const bool tray = tray_available_();
+    KeepTaskbarEntry(!tray);
+    if (tray)
+        hide();
+    else
+        showMinimized();
+}
+
+void MainWidget::KeepTaskbarEntry(bool keep) {
+    // A tool window has no taskbar entry: minimised without a tray, it could not come back.
+    if (windowFlags().testFlag(Qt::Tool) == keep)
+        setWindowFlag(Qt::Tool, !keep);
 }
 
 void MainWidget::changeEvent(QEvent* event) {

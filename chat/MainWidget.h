@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "engine/ConnectListItemInfo.h"
 #include "engine/MessageItemInfo.h"
@@ -16,6 +17,7 @@ class QButtonGroup;
 class QFrame;
 class QLabel;
 class QMediaPlayer;
+class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QThread;
@@ -40,6 +42,11 @@ public:
     // avatar thread.
     void SetUserId(const QString& usr_id);
     QString UserId() const { return usr_id_; }
+    // Whether a tray icon can bring the window back. Without one the window keeps its taskbar
+    // entry and its close and minimise buttons minimise it. Set before the window is shown.
+    void SetTrayCheck(std::function<bool()> tray_available);
+    // The account menu (other unit, school pages, quit), opened from the avatar and the name.
+    void SetAccountMenu(QMenu* menu);
 
 signals:
     void quit_avatar_download_thread();
@@ -81,12 +88,15 @@ private:
     void OnAvatarReady(int other_id);
     void ShowOnMessagePage();
     void OnMaxBtn();
+    void OnHideRequested();
+    void KeepTaskbarEntry(bool keep);
 
     void ShowUser();
     bool ShowOwnAvatar();
     void RequestOwnAvatar(const QString& user_id);
 
     QString usr_id_;
+    std::function<bool()> tray_available_ = [] { return true; };
 
     QMediaPlayer* player_ = nullptr;
     MsgController* msg_controller_ = nullptr;
