@@ -14,11 +14,13 @@
 #include <QUrl>
 
 #include "CustomSysTray.h"
+#include "MessageNotice.h"
 #include "TrayNoticeWid.h"
 #include "base/Account.h"
 #include "base/ServicePaths.h"
 #include "chat/MainWidget.h"
 #include "login/Login.h"
+#include "platform/DesktopNotifier.h"
 
 namespace {
 
@@ -99,6 +101,7 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
     SetupTray();
     // The tray's menu also opens from the window, the one way to it without a tray.
     main_widget_->SetAccountMenu(tray_menu_);
+    SetupMessageNotice();
     main_widget_->StartEngine();
     return true;
 }
@@ -132,6 +135,13 @@ void AppController::SetupTray() {
     QObject::connect(notice_, &TrayNoticeWid::open_email_view, main_widget_,
                      &MainWidget::OnOpenEmailView, Qt::QueuedConnection);
     QObject::connect(notice_, &TrayNoticeWid::stop_flash, &guard_, [this] { OnStopFlash(); });
+}
+
+void AppController::SetupMessageNotice() {
+    // Belongs to the window: a re-login starts over with the next user's history.
+    message_notice_ = new MessageNotice(main_widget_, DesktopNotifier::Create());
+    QObject::connect(message_notice_, &MessageNotice::open_chat_view, main_widget_,
+                     &MainWidget::OnOpenChatView, Qt::QueuedConnection);
 }
 
 void AppController::SetupTrayMenu() {
@@ -183,6 +193,8 @@ void AppController::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 void AppController::OnNotifyTray(int other_id, int nums) {
     notice_->SetCount(other_id, nums);
     flash_timer_.start();
+    if (message_notice_)
+        message_notice_->OnNewMessages();
     // No icon flashes without a tray: the taskbar entry asks for attention instead.
     if (main_widget_ && !TrayHostRuns())
         QApplication::alert(main_widget_);

@@ -13,6 +13,7 @@
 #include "login/Login.h"
 
 class CustomSysTray;
+class MessageNotice;
 class QAction;
 class QMenu;
 
@@ -61,6 +62,7 @@ private:
     bool StartMainWidget(const QString& usr_id, bool relogin);
     void SetupTray();
     void SetupTrayMenu();
+    void SetupMessageNotice();
     void DropTray();
     void OnFlash();
     void OnOpenSchoolWeb();
@@ -69,6 +71,7 @@ private:
     QPointer<MainWidget> main_widget_;
     QPointer<Login> login_;
     QPointer<TrayNoticeWid> notice_;
+    QPointer<MessageNotice> message_notice_;
     CustomSysTray* tray_ = nullptr;
     QMenu* tray_menu_ = nullptr;
     QAction* change_unit_action_ = nullptr;

@@ -5,7 +5,8 @@
 
 // Moves HOME and the XDG folders of this process into a fresh temporary folder, so that a test
 // program run by hand, outside ctest, can never read or write the user's own settings, history
-// or autostart entry. Create it first thing in main(), before any Qt object reads a location.
+// or autostart entry, and cuts it off from the user's session bus. Create it first thing in main(),
+// before any Qt object reads a location.
 class TestHome {
 public:
     TestHome();

@@ -1,0 +1,299 @@
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QVariantMap>
+#include <QtTest>
+
+#include "GuiTestUtil.h"
+#include "app/AppController.h"
+#include "app/MessageNotice.h"
+#include "base/AppInfo.h"
+#include "base/SqlExec.h"
+#include "chat/MainWidget.h"
+#include "platform/DesktopNotifierDbus.h"
+#include "tests/support/TestMain.h"
+
+using namespace gui_test;
+
+// Desktop notices go to a notification service on a session bus of the test's own
+// (dbus-daemon), where a fake service records them and clicks them.
+
+namespace {
+
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (program.isEmpty() || !dir_.isValid()) {
+            reason_ = QStringLiteral("dbus-daemon is not installed (package dbus-daemon)");
+            return;
+        }
+        QFile config(dir_.filePath(QStringLiteral("bus.conf")));
+        config.open(QIODevice::WriteOnly);
+        config.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC "
+                                    "\"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                                    "\"http://www.freedesktop.org/standards/dbus/1.0/"
+                                    "busconfig.dtd\">\n"
+                                    "<busconfig><type>session</type>"
+                                    "<listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
+                                    "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                                    "<allow receive_sender=\"*\"/>"
+                                    "<allow own=\"*\"/></policy></busconfig>\n")
+                         .arg(dir_.path())
+                         .toUtf8());
+        config.close();
+        daemon_.start(program, {QStringLiteral("--config-file=") + config.fileName(),
+                                QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        while (daemon_.waitForReadyRead(5000)) {
+            if (daemon_.canReadLine())
+                break;
+        }
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        if (address_.isEmpty())
+            reason_ = QStringLiteral("dbus-daemon did not start: ") + daemon_.errorString();
+    }
+    ~PrivateBus() {
+        daemon_.kill();
+        daemon_.waitForFinished();
+    }
+
+    // Empty when the bus runs; otherwise why it does not.
+    QString Failure() const { return reason_; }
+    QString Address() const { return address_; }
+    QDBusConnection Connect(const QString& name) const {
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QString address_;
+    QString reason_;
+};
+
+// The methods and signals of org.freedesktop.Notifications that the program uses.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Notice {
+        uint replaces_id;
+        QString app_icon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+
+    explicit FakeNotifications(const QDBusConnection& bus) : bus_(bus) {}
+    bool Register() {
+        return bus_.registerObject(
+                   QStringLiteral("/org/freedesktop/Notifications"), this,
+                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
+               bus_.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
+    void Unregister() {
+        bus_.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        bus_.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    }
+
+    QStringList capabilities = {QStringLiteral("body"), QStringLiteral("actions")};
+    QList<Notice> notices;
+    uint last_id = 0;
+
+public slots:
+    QStringList GetCapabilities() { return capabilities; }
+    uint Notify(const QString& app_name, uint replaces_id, const QString& app_icon,
+                const QString& summary, const QString& body, const QStringList& actions,
+                const QVariantMap& hints, int expire_timeout) {
+        Q_UNUSED(app_name);
+        Q_UNUSED(expire_timeout);
+        notices.append({replaces_id, app_icon, summary, body, actions, hints});
+        return replaces_id != 0 ? replaces_id : ++last_id;
+    }
+    void CloseNotification(uint id) { emit NotificationClosed(id, 3); }
+
+signals:
+    void ActionInvoked(uint id, const QString& action_key);
+    void NotificationClosed(uint id, uint reason);
+
+private:
+    QDBusConnection bus_;
+};
+
+}  // namespace
+
+class TestDesktopNotice : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void noticeReachesTheService();
+    void clickReportsItsNoticeOnly();
+    void noServiceNoNotice();
+    void textOfANotice();
+    void newMessageWhileAwayOpensConversation();
+
+private:
+    std::unique_ptr<PrivateBus> bus_;
+    std::unique_ptr<FakeNotifications> service_;
+};
+
+void TestDesktopNotice::initTestCase() {
+    bus_ = std::make_unique<PrivateBus>();
+    if (!bus_->Failure().isEmpty())
+        QSKIP(qPrintable(bus_->Failure()));
+    // Before the first use of the session bus, which the program takes from here.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().toUtf8());
+}
+
+void TestDesktopNotice::init() {
+    ResetAccounts();
+    QApplication::setQuitOnLastWindowClosed(false);
+    service_ = std::make_unique<FakeNotifications>(bus_->Connect("service"));
+    QVERIFY(service_->Register());
+}
+
+void TestDesktopNotice::cleanup() {
+    if (service_)
+        service_->Unregister();
+    service_.reset();
+}
+
+void TestDesktopNotice::noticeReachesTheService() {
+    for (const bool markup : {false, true}) {
+        service_->capabilities = QStringList{"body", "actions"};
+        if (markup)
+            service_->capabilities << "body-markup";
+        service_->notices.clear();
+        DesktopNotifierDbus notifier(bus_->Connect(markup ? "markup" : "plain"));
+        QVERIFY(notifier.Available());
+        notifier.Show(QStringLiteral("王芳"), QStringLiteral("<b>a</b> & b"), 10002);
+        QTRY_COMPARE(service_->notices.size(), 1);
+        const FakeNotifications::Notice& first = service_->notices.first();
+        QCOMPARE(first.summary, QStringLiteral("王芳"));
+        // The sender's text shows as typed, also where the service reads markup.
+        QCOMPARE(first.body, markup ? QStringLiteral("&lt;b&gt;a&lt;/b&gt; &amp; b")
+                                    : QStringLiteral("<b>a</b> & b"));
+        QCOMPARE(first.replaces_id, 0u);
+        QVERIFY(first.actions.contains("default"));
+        QCOMPARE(first.app_icon, QString::fromLatin1(AppInfo::kDesktopId));
+        QCOMPARE(first.hints.value("desktop-entry").toString(),
+                 QString::fromLatin1(AppInfo::kDesktopId));
+
+        // The next notice takes the place of the one on screen.
+        QTRY_COMPARE(notifier.ShownId(), service_->last_id);
+        notifier.Show(QStringLiteral("李明"), QStringLiteral("好的"), 10003);
+        QTRY_COMPARE(service_->notices.size(), 2);
+        QCOMPARE(service_->notices.at(1).replaces_id, service_->last_id);
+    }
+}
+
+void TestDesktopNotice::clickReportsItsNoticeOnly() {
+    DesktopNotifierDbus notifier(bus_->Connect("clicks"));
+    QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+    notifier.Show(QStringLiteral("王芳"), QStringLiteral("一"), -301);
+    QTRY_COMPARE(notifier.ShownId(), 1u);
+
+    // Another program's notice, and another action of this one, open nothing.
+    emit service_->ActionInvoked(77, "default");
+    emit service_->ActionInvoked(1, "later");
+    emit service_->ActionInvoked(1, "default");
+    QTRY_COMPARE(activated.size(), 1);
+    QCOMPARE(activated.first().at(0).toInt(), -301);
+
+    // Once closed, the notice is forgotten: the next one is new, a late click opens nothing.
+    emit service_->NotificationClosed(1, 2);
+    emit service_->ActionInvoked(1, "default");
+    QTRY_COMPARE(notifier.ShownId(), 0u);
+    notifier.Show(QStringLiteral("王芳"), QStringLiteral("二"), 10002);
+    QTRY_COMPARE(notifier.ShownId(), 2u);
+    QCOMPARE(service_->notices.at(1).replaces_id, 0u);
+    emit service_->ActionInvoked(2, "default");
+    QTRY_COMPARE(activated.size(), 2);
+    QCOMPARE(activated.at(1).at(0).toInt(), 10002);
+}
+
+void TestDesktopNotice::noServiceNoNotice() {
+    service_->Unregister();
+    DesktopNotifierDbus notifier(bus_->Connect("alone"));
+    QTRY_VERIFY(!notifier.Available());
+
+    DesktopNotifierDbus unreachable(
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "nowhere"));
+    QVERIFY(!unreachable.Available());
+    unreachable.Show(QStringLiteral("王芳"), QStringLiteral("一"), 1);
+}
+
+void TestDesktopNotice::textOfANotice() {
+    const auto row = [](int other_id, const QString& name, const QString& content, int type) {
+        return QVariantMap{
+            {"other_id", other_id}, {"other_name", name}, {"content", content}, {"msg_type", type}};
+    };
+    MessageNotice::Text text =
+        MessageNotice::Compose(row(10002, "王芳", "材料\n已经  发您了", 1), 1, QString());
+    QCOMPARE(text.title, QStringLiteral("王芳"));
+    QCOMPARE(text.body, QStringLiteral("材料 已经 发您了"));
+
+    text = MessageNotice::Compose(row(-301, "吴军", "明早集合", 1), 3, "三年级组");
+    QCOMPARE(text.title, QStringLiteral("三年级组"));
+    QCOMPARE(text.body, QStringLiteral("吴军：明早集合\n共 3 条新消息"));
+    QCOMPARE(MessageNotice::Compose(row(-302, "吴军", "x", 1), 1, QString()).title,
+             QStringLiteral("群消息"));
+    QCOMPARE(MessageNotice::Compose(row(0, "教务处", "期末通知", 1), 1, QString()).title,
+             QStringLiteral("系统消息"));
+
+    // A file message tells its kind, never the local path or url.
+    QCOMPARE(MessageNotice::Compose(row(10002, "王芳", "", 3), 1, QString()).body,
+             QStringLiteral("[图片]"));
+    QCOMPARE(MessageNotice::Preview("/tmp/a.docx", 2), QStringLiteral("[文件]"));
+
+    QCOMPARE(MessageNotice::Preview("abcdefgh", 1, 5), QStringLiteral("abcd…"));
+    QCOMPARE(MessageNotice::Preview("abcde", 1, 5), QStringLiteral("abcde"));
+    // An emoji outside the basic plane is kept whole or left out whole.
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QCOMPARE(MessageNotice::Preview("abc" + smile + "xyz", 1, 5), QStringLiteral("abc…"));
+    QCOMPARE(MessageNotice::Preview("ab" + smile + "xyz", 1, 5), "ab" + smile + "…");
+}
+
+void TestDesktopNotice::newMessageWhileAwayOpensConversation() {
+    SimServer sim(200, 200);
+    RememberDemoUser(sim);
+    AppController controller;
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
+    MainWidget* main = controller.MainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.HeldPolls() == 1, 10000);
+    QTest::qWait(100);
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    controller.OnStopFlash();
+    service_->notices.clear();
+
+    // In front of the user: the window itself shows what came.
+    QVERIFY(sim.SendChat("liming", "zhanglei", QStringLiteral("我在办公室")) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.Flashing(), 5000);
+    controller.OnStopFlash();
+
+    // Away: a notice with the sender and the text.
+    main->hide();
+    QVERIFY(sim.SendChat("wangfang", "zhanglei", QStringLiteral("材料已经发您了")) > 0);
+    // The message of 李明 came first: had it made a notice, that one would be first.
+    QTRY_VERIFY_WITH_TIMEOUT(!service_->notices.isEmpty(), 5000);
+    QCOMPARE(service_->notices.first().summary, QStringLiteral("王芳"));
+    QCOMPARE(service_->notices.first().body, QStringLiteral("材料已经发您了"));
+    QCOMPARE(service_->notices.size(), 1);
+
+    // A click on it brings the window back.
+    emit service_->ActionInvoked(service_->last_id, "default");
+    QTRY_VERIFY(main->isVisible());
+    delete main;
+}
+
+CORAL_TEST_MAIN(TestDesktopNotice)
+
+#include "tst_desktop_notice.moc"
