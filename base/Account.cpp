@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include "ConnectionPool.h"
+#include "LogText.h"
 #include "MsgDbSchema.h"
 #include "PasswordTables.h"
 
@@ -137,7 +138,9 @@ bool Account::SaveAccountInfo(const QString& usr_id) {
 
     const QString file_path = QStringLiteral("%1/cfg.ini").arg(account_path);
     qDebug().noquote().nospace() << "settings_file_path: " << file_path;
-    qDebug() << "account_settings_:" << state.account;
+    QString dump;
+    QDebug(&dump) << state.account;
+    qDebug().noquote() << "account_settings_:" << LogText::Redacted(dump);
     {
         QSettings settings(file_path, QSettings::IniFormat);
         settings.setIniCodec("System");
@@ -232,7 +235,7 @@ QString Account::GetEncryptPSW(const QString& password) {
         static_cast<quint32>(QDateTime::currentMSecsSinceEpoch() % 0xFFFFFFFFLL));
     const int pair = static_cast<int>(generator.generate() % 5) + 1;
     const QString result = Substitute(password, pair) + QString::number(pair);
-    qDebug().noquote().nospace() << "Account::GetEncryptPSW: " << result;
+    qDebug().noquote().nospace() << "Account::GetEncryptPSW: " << LogText::kMask;
     return result;
 }
 

@@ -24,6 +24,7 @@
 #include "LineEdit.h"
 #include "LoginHttp.h"
 #include "base/FormBody.h"
+#include "base/LogText.h"
 #include "base/ServicePaths.h"
 #include "base/Services.h"
 
@@ -399,7 +400,8 @@ void Login::OnLoginUser() {
 
 void Login::OnLoginReply(bool ok, const QByteArray& data, const QString& status) {
     const LoginButtonGuard guard(login_btn_);
-    qDebug().noquote().nospace() << "LoginUser: data: " << QString::fromUtf8(data);
+    qDebug().noquote().nospace() << "LoginUser: data: "
+                                 << LogText::Redacted(QString::fromUtf8(data));
     if (!ok) {
         const QString reason = http_->LastError().isEmpty() ? status : http_->LastError();
         QMessageBox::information(this, QStringLiteral("提示"),
