@@ -142,6 +142,9 @@ void AppController::SetupMessageNotice() {
     message_notice_ = new MessageNotice(main_widget_, DesktopNotifier::Create());
     QObject::connect(message_notice_, &MessageNotice::open_chat_view, main_widget_,
                      &MainWidget::OnOpenChatView, Qt::QueuedConnection);
+    // Seen there, the messages need no flashing icon any more.
+    QObject::connect(message_notice_, &MessageNotice::open_chat_view, &guard_,
+                     [this] { OnStopFlash(); });
 }
 
 void AppController::SetupTrayMenu() {

@@ -288,9 +288,11 @@ void TestDesktopNotice::newMessageWhileAwayOpensConversation() {
     QCOMPARE(service_->notices.first().body, QStringLiteral("材料已经发您了"));
     QCOMPARE(service_->notices.size(), 1);
 
-    // A click on it brings the window back.
+    // A click on it brings the window back and ends the flashing.
+    QVERIFY(controller.Flashing());
     emit service_->ActionInvoked(service_->last_id, "default");
     QTRY_VERIFY(main->isVisible());
+    QVERIFY(!controller.Flashing());
     delete main;
 }
 
