@@ -5,63 +5,21 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QVersionNumber>
 
-#include "base/Account.h"
-#include "base/AppInfo.h"
 #include "base/Json.h"
-
-namespace {
-
-// Null unless the whole text is a dotted number such as "2.0.18". The segments are read here
-// rather than by QVersionNumber::fromString, which this compiler's optimiser miscompiles (it
-// returned no segments at -O2).
-QVersionNumber Parse(const QString& text) {
-    QVector<int> segments;
-    for (const QString& part : text.split(QLatin1Char('.'))) {
-        bool ok = false;
-        const int number = part.toInt(&ok);
-        if (!ok || part.isEmpty() || !part.at(0).isDigit() || number < 0)
-            return QVersionNumber();
-        segments.append(number);
-    }
-    return QVersionNumber(segments);
-}
-
-}  // namespace
-
-bool LocalUpdateCheck::IsNewer(const QString& latest, const QString& running) {
-    const QVersionNumber next = Parse(latest.trimmed());
-    return !next.isNull() &&
-           QVersionNumber::compare(next.normalized(), Parse(running).normalized()) > 0;
-}
-
-bool LocalUpdateCheck::IsNewer(const QString& latest) {
-    return IsNewer(latest, AppInfo::Version());
-}
-
-QString LocalUpdateCheck::InstallerPath() {
-    return QStringLiteral("%1/update.exe").arg(Account::UpdatePath());
-}
-
-QString LocalUpdateCheck::ReplyPath() {
-    return QStringLiteral("%1/update.json").arg(Account::UpdatePath());
-}
-
-QString LocalUpdateCheck::MarkerPath() {
-    return QStringLiteral("%1nu").arg(AppInfo::ToolsPath());
-}
+#include "base/UpdateFiles.h"
 
 QString LocalUpdateCheck::Run() {
-    const QString installer = InstallerPath();
+    const QString installer = UpdateFiles::InstallerPath();
     if (!QFileInfo::exists(installer))
         return QString();
-    if (QFileInfo::exists(MarkerPath()))
+    if (QFileInfo::exists(UpdateFiles::MarkerPath()))
         return QString();
-    if (!QFileInfo::exists(ReplyPath()))
+    if (!QFileInfo::exists(UpdateFiles::ReplyPath()))
         return QString();
 
-    if (!IsNewer(Json(ReplyPath(), true).Text(QStringLiteral("Velta.V.No"))))
+    if (!UpdateFiles::IsNewer(
+            Json(UpdateFiles::ReplyPath(), true).Text(QStringLiteral("Velta.V.No"))))
         return QString();
     QMessageBox box(QMessageBox::Information, QStringLiteral("提示"),
                     QStringLiteral("更新到最新版本?"), QMessageBox::Yes | QMessageBox::No);

@@ -20,7 +20,6 @@
 #include <QVBoxLayout>
 
 #include "BtnWithBubble.h"
-#include "app/UpdateDownload.h"
 #include "base/Account.h"
 #include "base/WorkerThread.h"
 #include "engine/AvatarDownloader.h"
@@ -32,6 +31,7 @@
 #include "engine/MsgParse.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
+#include "engine/UpdateDownload.h"
 #include "login/ConnectWid.h"
 #include "schedule/SchedulePage.h"
 

@@ -14,10 +14,11 @@
 #include "tests/support/TestMain.h"
 
 #include "app/LocalUpdateCheck.h"
-#include "app/UpdateDownload.h"
 #include "base/Account.h"
 #include "base/AppInfo.h"
 #include "base/Json.h"
+#include "base/UpdateFiles.h"
+#include "engine/UpdateDownload.h"
 
 // Both halves of the update: the download while the main window runs, the offer at the next
 // start.
@@ -125,8 +126,8 @@ bool TestUpdate::RunCycle() {
 }
 
 void TestUpdate::WriteUpdateFiles(const QString& version, const QByteArray& installer) {
-    Write(LocalUpdateCheck::InstallerPath(), installer);
-    Write(LocalUpdateCheck::ReplyPath(),
+    Write(UpdateFiles::InstallerPath(), installer);
+    Write(UpdateFiles::ReplyPath(),
           QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"%1","Url":"x.exe"}}})")
               .arg(version)
               .toUtf8());
@@ -168,7 +169,7 @@ void TestUpdate::versionsCompareNumerically_data() {
 void TestUpdate::versionsCompareNumerically() {
     QFETCH(QString, latest);
     QFETCH(bool, newer);
-    QCOMPARE(LocalUpdateCheck::IsNewer(latest, QStringLiteral("2.0.18")), newer);
+    QCOMPARE(UpdateFiles::IsNewer(latest, QStringLiteral("2.0.18")), newer);
 }
 
 void TestUpdate::newerVersionLeavesInstallerAndReply() {
@@ -177,20 +178,19 @@ void TestUpdate::newerVersionLeavesInstallerAndReply() {
     // Files of an earlier cycle go first.
     WriteUpdateFiles("2.0.17", "old");
     QVERIFY(RunCycle());
-    QCOMPARE(ReadAll(LocalUpdateCheck::InstallerPath()), installer);
-    QCOMPARE(Json(LocalUpdateCheck::ReplyPath(), true).Text("Velta.V.No"),
-             QStringLiteral("2.0.19"));
+    QCOMPARE(ReadAll(UpdateFiles::InstallerPath()), installer);
+    QCOMPARE(Json(UpdateFiles::ReplyPath(), true).Text("Velta.V.No"), QStringLiteral("2.0.19"));
     QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
 }
 
 void TestUpdate::versionNotNewerDownloadsNothing() {
     // The demo publishes the running version.
     WriteUpdateFiles("2.0.17", "old");
-    Write(LocalUpdateCheck::MarkerPath(), "");
+    Write(UpdateFiles::MarkerPath(), "");
     QVERIFY(!RunCycle());
     QVERIFY(UpdateFolder().isEmpty());
     // The administrator's marker is not ours to remove.
-    QVERIFY(QFile::exists(LocalUpdateCheck::MarkerPath()));
+    QVERIFY(QFile::exists(UpdateFiles::MarkerPath()));
 
     QVERIFY(sim_->Publish("2.0.9", "coralbridge-2.0.9-setup.exe", "older"));
     QVERIFY(!RunCycle());
@@ -227,17 +227,17 @@ void TestUpdate::offerNeedsInstallerReplyAndNoMarker() {
     QCOMPARE(LocalUpdateCheck::Run(), QString());
 
     WriteUpdateFiles("2.0.19");
-    Write(LocalUpdateCheck::MarkerPath(), "");
+    Write(UpdateFiles::MarkerPath(), "");
     QCOMPARE(LocalUpdateCheck::Run(), QString());
-    QFile::remove(LocalUpdateCheck::MarkerPath());
+    QFile::remove(UpdateFiles::MarkerPath());
 
-    QFile::remove(LocalUpdateCheck::ReplyPath());
+    QFile::remove(UpdateFiles::ReplyPath());
     QCOMPARE(LocalUpdateCheck::Run(), QString());
     QVERIFY(box_text_.isEmpty());
 
     WriteUpdateFiles("2.0.19");
     AnswerNextBox(QMessageBox::Yes);
-    QCOMPARE(LocalUpdateCheck::Run(), LocalUpdateCheck::InstallerPath());
+    QCOMPARE(LocalUpdateCheck::Run(), UpdateFiles::InstallerPath());
     QCOMPARE(box_text_, QStringLiteral("提示|更新到最新版本?"));
 }
 
@@ -252,7 +252,7 @@ void TestUpdate::acceptedInstallerIsMadeRunnableAndStarted() {
     const QString ran = app_dir_->filePath("installer-ran");
     WriteUpdateFiles("2.0.19",
                      QStringLiteral("#!/bin/sh\necho started > '%1'\n").arg(ran).toUtf8());
-    const QString installer = LocalUpdateCheck::InstallerPath();
+    const QString installer = UpdateFiles::InstallerPath();
     QVERIFY(!(QFile::permissions(installer) & QFile::ExeOwner));
     QVERIFY(LocalUpdateCheck::StartInstaller(installer));
     QVERIFY(QFile::permissions(installer) & QFile::ExeOwner);

@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "LocalUpdateCheck.h"
 #include "UpdateDownloadHttp.h"
 #include "base/Json.h"
 #include "base/ServicePaths.h"
 #include "base/Services.h"
+#include "base/UpdateFiles.h"
 
 namespace {
 const char kVersionQuery[] = "?APP_ID=1&AppType=3";
@@ -33,8 +33,8 @@ void UpdateDownload::OnStart() {
 
 // The marker in the tools folder is the administrator's, not ours: it stays.
 void UpdateDownload::RemoveOldFiles() {
-    const QString installer = LocalUpdateCheck::InstallerPath();
-    const QString reply = LocalUpdateCheck::ReplyPath();
+    const QString installer = UpdateFiles::InstallerPath();
+    const QString reply = UpdateFiles::ReplyPath();
     if (QFile::exists(installer) || QFile::exists(reply)) {
         QFile::remove(installer);
         QFile::remove(reply);
@@ -49,9 +49,9 @@ void UpdateDownload::OnVersionReply(bool ok, const QByteArray& data) {
     if (!reply.IsValid())
         return Finish(false);
     const QString reference = reply.Text(QStringLiteral("Velta.V.Url"));
-    if (!LocalUpdateCheck::IsNewer(reply.Text(QStringLiteral("Velta.V.No"))) || reference.isEmpty())
+    if (!UpdateFiles::IsNewer(reply.Text(QStringLiteral("Velta.V.No"))) || reference.isEmpty())
         return Finish(false);
-    reply.Save(LocalUpdateCheck::ReplyPath());
+    reply.Save(UpdateFiles::ReplyPath());
     http_->Request(
         HttpBase::kGet, Services::InstallerUrl(reference), QByteArray(), nullptr, kRequestIndex,
         [this](bool ok, const QByteArray& data, QString, int) { OnInstallerReply(ok, data); });
@@ -61,13 +61,13 @@ void UpdateDownload::OnInstallerReply(bool ok, const QByteArray& data) {
     // The installer itself is no text for the log.
     qDebug().noquote().nospace() << "UserInfo_Get: data: <" << data.size() << " bytes>";
     // Written under a temporary name and renamed when complete: never half an installer.
-    QSaveFile installer(LocalUpdateCheck::InstallerPath());
+    QSaveFile installer(UpdateFiles::InstallerPath());
     const bool written = ok && !data.isEmpty() && installer.open(QIODevice::WriteOnly) &&
                          installer.write(data) == data.size() && installer.commit();
     if (!written) {
         qDebug() << "!!! UpdateDownload: no installer written";
         // Without its installer the saved reply means nothing.
-        QFile::remove(LocalUpdateCheck::ReplyPath());
+        QFile::remove(UpdateFiles::ReplyPath());
     }
     Finish(written);
 }
