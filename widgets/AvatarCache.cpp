@@ -1,6 +1,7 @@
 #include "AvatarCache.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include "RoundAvatar.h"
@@ -21,7 +22,9 @@ QPixmap AvatarCache::Round(int id, const QSize& size) {
     if (known != pixmaps_.constEnd())
         return known.value();
     IndexFolder();
-    const QPixmap round = RoundAvatar::FromFile(files_.value(id), size);
+    // Drawn for the sharpest screen; Qt scales it down on the others.
+    const QPixmap round =
+        RoundAvatar::FromFile(files_.value(id), size, qApp ? qApp->devicePixelRatio() : 1.0);
     pixmaps_.insert(key, round);
     return round;
 }
