@@ -1,9 +1,10 @@
 #include "MessageNotice.h"
 
-#include <QRegularExpression>
 #include <QWidget>
 
 #include "base/SqlExec.h"
+#include "engine/ConnectListItemInfo.h"
+#include "login/ConnectMsgListItem.h"
 #include "platform/DesktopNotifier.h"
 
 namespace {
@@ -13,21 +14,6 @@ const char kNewestReceived[] =
     "send_or_receive = 0 ORDER BY id DESC LIMIT 1;";
 const char kCountReceived[] =
     "SELECT COUNT(*) FROM message_all WHERE id > :after AND send_or_receive = 0;";
-
-QString FileKind(int msg_type) {
-    switch (msg_type) {
-        case 2:
-            return QStringLiteral("[文件]");
-        case 3:
-            return QStringLiteral("[图片]");
-        case 4:
-            return QStringLiteral("[语音]");
-        case 5:
-            return QStringLiteral("[视频]");
-        default:
-            return QString();
-    }
-}
 
 }  // namespace
 
@@ -63,31 +49,26 @@ void MessageNotice::OnNewMessages() {
 
 MessageNotice::Text MessageNotice::Compose(const QVariantMap& row, int count,
                                            const QString& group_name) {
-    const int other_id = row.value("other_id").toInt();
-    const QString sender = row.value("other_name").toString();
-    QString preview = Preview(row.value("content").toString(), row.value("msg_type").toInt());
+    // The text the conversation list shows for this message: in a group it names the sender.
+    ConnectListItemInfo info;
+    info.other_id = row.value("other_id").toInt();
+    info.other_name = row.value("other_name").toString();
+    info.content = row.value("content").toString();
+    info.msg_type = row.value("msg_type").toInt();
+    info.send_or_receive = 0;
+    const QString preview = Shorten(ConnectMsgListItem::Preview(info));
     Text text;
-    if (other_id == 0) {
+    if (info.other_id == 0)
         text.title = QStringLiteral("系统消息");
-    } else if (other_id < 0) {
-        // A group message names its sender; the group is the conversation.
+    else if (info.other_id < 0)
         text.title = group_name.isEmpty() ? QStringLiteral("群消息") : group_name;
-        preview = QStringLiteral("%1：%2").arg(sender, preview);
-    } else {
-        text.title = sender;
-    }
+    else
+        text.title = info.other_name;
     text.body = count > 1 ? QStringLiteral("%1\n共 %2 条新消息").arg(preview).arg(count) : preview;
     return text;
 }
 
-QString MessageNotice::Preview(const QString& content, int msg_type, int limit) {
-    const QString kind = FileKind(msg_type);
-    if (!kind.isEmpty())
-        return kind;
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    QString line = content;
-    line.replace(blanks, QStringLiteral(" "));
-    line = line.trimmed();
+QString MessageNotice::Shorten(const QString& line, int limit) {
     if (line.size() <= limit)
         return line;
     int cut = limit - 1;

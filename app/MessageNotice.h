@@ -29,8 +29,8 @@ public:
     // The notice for a message_all row, `count` new messages in all. `group_name` names the
     // conversation of a group message.
     static Text Compose(const QVariantMap& row, int count, const QString& group_name);
-    // One line of at most `limit` characters: the text, or the kind of a file message.
-    static QString Preview(const QString& content, int msg_type, int limit = 60);
+    // `line` cut to at most `limit` characters, an ellipsis marking the cut.
+    static QString Shorten(const QString& line, int limit = 60);
 
 signals:
     void open_chat_view(int other_id);

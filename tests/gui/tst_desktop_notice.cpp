@@ -240,9 +240,10 @@ void TestDesktopNotice::textOfANotice() {
     QCOMPARE(text.title, QStringLiteral("王芳"));
     QCOMPARE(text.body, QStringLiteral("材料 已经 发您了"));
 
+    // A group message names its sender; the group is the conversation.
     text = MessageNotice::Compose(row(-301, "吴军", "明早集合", 1), 3, "三年级组");
     QCOMPARE(text.title, QStringLiteral("三年级组"));
-    QCOMPARE(text.body, QStringLiteral("吴军：明早集合\n共 3 条新消息"));
+    QCOMPARE(text.body, QStringLiteral("吴军:明早集合\n共 3 条新消息"));
     QCOMPARE(MessageNotice::Compose(row(-302, "吴军", "x", 1), 1, QString()).title,
              QStringLiteral("群消息"));
     QCOMPARE(MessageNotice::Compose(row(0, "教务处", "期末通知", 1), 1, QString()).title,
@@ -251,14 +252,15 @@ void TestDesktopNotice::textOfANotice() {
     // A file message tells its kind, never the local path or url.
     QCOMPARE(MessageNotice::Compose(row(10002, "王芳", "", 3), 1, QString()).body,
              QStringLiteral("[图片]"));
-    QCOMPARE(MessageNotice::Preview("/tmp/a.docx", 2), QStringLiteral("[文件]"));
+    QCOMPARE(MessageNotice::Compose(row(10002, "王芳", "/tmp/a.docx", 2), 1, QString()).body,
+             QStringLiteral("[文件]"));
 
-    QCOMPARE(MessageNotice::Preview("abcdefgh", 1, 5), QStringLiteral("abcd…"));
-    QCOMPARE(MessageNotice::Preview("abcde", 1, 5), QStringLiteral("abcde"));
+    QCOMPARE(MessageNotice::Shorten("abcdefgh", 5), QStringLiteral("abcd…"));
+    QCOMPARE(MessageNotice::Shorten("abcde", 5), QStringLiteral("abcde"));
     // An emoji outside the basic plane is kept whole or left out whole.
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
-    QCOMPARE(MessageNotice::Preview("abc" + smile + "xyz", 1, 5), QStringLiteral("abc…"));
-    QCOMPARE(MessageNotice::Preview("ab" + smile + "xyz", 1, 5), "ab" + smile + "…");
+    QCOMPARE(MessageNotice::Shorten("abc" + smile + "xyz", 5), QStringLiteral("abc…"));
+    QCOMPARE(MessageNotice::Shorten("ab" + smile + "xyz", 5), "ab" + smile + "…");
 }
 
 void TestDesktopNotice::newMessageWhileAwayOpensConversation() {
