@@ -8,6 +8,8 @@
 #include "MessageStore.h"
 #include "PollReplyReader.h"
 #include "ReplyStorer.h"
+#include "SearchIndex.h"
+#include "SearchIndexBuilder.h"
 #include "SysMsgStore.h"
 #include "WalCheckpoint.h"
 #include "base/SqlExec.h"
@@ -32,10 +34,21 @@ MsgParse::~MsgParse() {
 
 void MsgParse::OnStart() {
     WalCheckpoint::DeferAutomatic();
+    StartSearchIndex();
     position_ = SysMsgStore::LoadPosition(client_code_);
     SendConnectList(true);
     SendSysList();
     emit req_heart_msg(position_.ToList());
+}
+
+// The index is kept by triggers from here on; what was stored before is indexed between polls.
+void MsgParse::StartSearchIndex() {
+    if (!SearchIndex::Install()) {
+        qDebug().noquote() << "!!! MsgParse: no search index, searches read the messages";
+        return;
+    }
+    auto* builder = new SearchIndexBuilder(this);
+    builder->Start();
 }
 
 void MsgParse::OnHeartBeatMsgToParse(QString data) {

@@ -52,6 +52,7 @@ public slots:
     void OnMsgSendReback(int client_msg_id, int state, QString err_msg_or_msg_id);
 
 private:
+    void StartSearchIndex();
     void EmitOutcome(const ReplyOutcome& outcome);
     void SendConnectList(bool first);
     void SendSysList();
