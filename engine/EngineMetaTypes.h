@@ -1,6 +1,6 @@
 #pragma once
 
-// Registers every type that engine signals carry across threads: the three record lists,
+// Registers every type that engine signals carry across threads: the record lists,
 // QList<int> and QHash<QString,QString>. Safe to call more than once.
 class EngineMetaTypes {
 public:

@@ -7,6 +7,7 @@
 #include "HeartBeatMsg.h"
 #include "MsgLoader.h"
 #include "MsgParse.h"
+#include "MsgSearch.h"
 #include "MsgSendReceive.h"
 #include "ResourceDownloader.h"
 
@@ -24,12 +25,14 @@ void MsgController::Init() {
     msg_parse_ = new MsgParse;
     msg_loader_ = new MsgLoader;
     msg_send_receive_ = new MsgSendReceive;
+    msg_search_ = new MsgSearch;
 
     SetupThread(heart_beat_msg_, &MsgController::quit_heart_msg_thread);
     SetupThread(resource_downloader_, &MsgController::quit_resource_download_thread);
     SetupThread(msg_parse_, &MsgController::quit_msg_parse_thread);
     SetupThread(msg_loader_, &MsgController::quit_msg_loader_thread);
     SetupThread(msg_send_receive_, &MsgController::quit_msg_send_receive_thread);
+    SetupThread(msg_search_, &MsgController::quit_msg_search_thread);
     ConnectWorkers();
 }
 
@@ -82,6 +85,7 @@ void MsgController::Stop() {
         emit quit_resource_download_thread();
         emit quit_msg_loader_thread();
         emit quit_msg_send_receive_thread();
+        emit quit_msg_search_thread();
         emit quit_msg_parse_thread();
         for (QThread* thread : threads_)
             thread->wait();

@@ -9,10 +9,12 @@ class MsgParse;
 class ResourceDownloader;
 class MsgLoader;
 class MsgSendReceive;
+class MsgSearch;
 class QThread;
 
-// Owns the five engine workers, each alone on its own thread, and the queued connections
-// between them. Destroying it stops and joins every thread.
+// Owns the engine workers, each alone on its own thread, and the queued connections between
+// them: the five of the message loop and the search. Destroying it stops and joins every
+// thread.
 class MsgController : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +30,8 @@ public:
     ResourceDownloader* Downloader() const { return resource_downloader_; }
     MsgLoader* Loader() const { return msg_loader_; }
     MsgSendReceive* SendReceive() const { return msg_send_receive_; }
-    // Heartbeat, resource download, parse, loader, send-receive.
+    MsgSearch* Search() const { return msg_search_; }
+    // Heartbeat, resource download, parse, loader, send-receive, search.
     const QList<QThread*>& Threads() const { return threads_; }
 
 signals:
@@ -37,6 +40,7 @@ signals:
     void quit_resource_download_thread();
     void quit_msg_loader_thread();
     void quit_msg_send_receive_thread();
+    void quit_msg_search_thread();
     void update_db_group_infos(QStringList infos);
 
 private:
@@ -50,6 +54,7 @@ private:
     ResourceDownloader* resource_downloader_ = nullptr;
     MsgLoader* msg_loader_ = nullptr;
     MsgSendReceive* msg_send_receive_ = nullptr;
+    MsgSearch* msg_search_ = nullptr;
     QList<QThread*> threads_;
     QList<QObject*> workers_;
     bool started_ = false;

@@ -11,6 +11,7 @@
 #include "engine/MsgController.h"
 #include "engine/MsgLoader.h"
 #include "engine/MsgParse.h"
+#include "engine/MsgSearch.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
 #include "tests/support/SimServer.h"
@@ -35,20 +36,20 @@ void TestMsgController::startsAndStopsRepeatedly() {
         QObject::connect(controller->Parse(), &MsgParse::update_connect_list_ui, this,
                          [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
         QSignalSpy eids(controller->HeartBeat(), &HeartBeatMsg::heart_msg_eid);
-        QList<QPointer<QObject>> owned = {controller->HeartBeat(), controller->Parse(),
-                                          controller->Downloader(), controller->Loader(),
-                                          controller->SendReceive()};
+        QList<QPointer<QObject>> owned = {controller->HeartBeat(),   controller->Parse(),
+                                          controller->Downloader(),  controller->Loader(),
+                                          controller->SendReceive(), controller->Search()};
         for (QThread* thread : controller->Threads())
             owned.append(thread);
-        QCOMPARE(owned.size(), 10);
+        QCOMPARE(owned.size(), 12);
         controller->Start();
         // Two answers: the loop went round through parser and heartbeat.
         QTRY_VERIFY(eids.size() >= 2);
 
         delete controller;
-        for (const QPointer<QObject>& object : owned.mid(0, 5))
+        for (const QPointer<QObject>& object : owned.mid(0, 6))
             QVERIFY(object.isNull());
-        for (const QPointer<QObject>& thread : owned.mid(5))
+        for (const QPointer<QObject>& thread : owned.mid(6))
             QVERIFY(qobject_cast<QThread*>(thread)->isFinished());
         QTRY_VERIFY(std::all_of(owned.begin(), owned.end(),
                                 [](const QPointer<QObject>& object) { return object.isNull(); }));
