@@ -112,3 +112,52 @@ void MsgLoader::OnUpdateToId(int other_id, int client_message_id) {
     if (last_ids_.contains(other_id) && last_ids_.value(other_id) < client_message_id)
         last_ids_.insert(other_id, client_message_id);
 }
+
+QList<QVariantMap> MsgLoader::RowsAfter(int other_id, int id, int limit, bool* has_more) {
+    QList<QVariantMap> rows = SqlExec::SelectRows(
+        QStringLiteral("SELECT * FROM message_all WHERE other_id = :other_id AND id > :id ORDER BY "
+                       "id ASC LIMIT :limit;"),
+        {{"other_id", other_id}, {"id", id}, {"limit", limit + 1}});
+    *has_more = rows.size() > limit;
+    if (*has_more)
+        rows.removeLast();
+    return rows;
+}
+
+void MsgLoader::NoteNewestDelivered(int other_id, int id) {
+    if (!last_ids_.contains(other_id) || last_ids_.value(other_id) < id)
+        last_ids_.insert(other_id, id);
+}
+
+void MsgLoader::OnLoadAround(int other_id, int id) {
+    const QVariantMap anchor = SqlExec::SelectRow(
+        QStringLiteral("SELECT * FROM message_all WHERE id = :id AND other_id = :other_id;"),
+        {{"id", id}, {"other_id", other_id}});
+    if (anchor.isEmpty()) {
+        emit msg_around_ready(other_id, id, MessageItemInfoPointers(), false, false);
+        return;
+    }
+    const int side = kPageSize / 2;
+    QList<QVariantMap> rows = SqlExec::SelectRows(
+        QStringLiteral("SELECT * FROM (SELECT * FROM message_all WHERE other_id = :other_id AND "
+                       "id < :id ORDER BY id DESC LIMIT :limit) ORDER BY id ASC;"),
+        {{"other_id", other_id}, {"id", id}, {"limit", side + 1}});
+    const bool has_older = rows.size() > side;
+    if (has_older)
+        rows.removeFirst();
+    rows.append(anchor);
+    bool has_newer = false;
+    rows.append(RowsAfter(other_id, id, side, &has_newer));
+    // Until the page reaches the newest row, new messages come to it by OnLoadNewer.
+    if (!has_newer)
+        NoteNewestDelivered(other_id, rows.last().value("id").toInt());
+    emit msg_around_ready(other_id, id, Items(rows), has_older, has_newer);
+}
+
+void MsgLoader::OnLoadNewer(int other_id, int after_id) {
+    bool has_newer = false;
+    const QList<QVariantMap> rows = RowsAfter(other_id, after_id, kPageSize, &has_newer);
+    if (!has_newer)
+        NoteNewestDelivered(other_id, rows.isEmpty() ? after_id : rows.last().value("id").toInt());
+    emit msg_newer_ready(other_id, Items(rows), has_newer);
+}

@@ -61,6 +61,7 @@ private slots:
     void pagesGoBackFortyAtATime();
     void newMessagesAreDeliveredOnce();
     void recordsCarryGroupAndFileNames();
+    void opensAtAMessageAndPagesBothWays();
 };
 
 void TestMsgLoader::pagesGoBackFortyAtATime() {
@@ -127,6 +128,52 @@ void TestMsgLoader::recordsCarryGroupAndFileNames() {
     QCOMPARE(items.at(2)->file_name, QString("no-bar.png"));
     QCOMPARE(items.at(3)->file_name, QString());
     QCOMPARE(items.at(0)->send_date, QDateTime(QDate(2024, 5, 6), QTime(8, 0, 1)));
+}
+
+void TestMsgLoader::opensAtAMessageAndPagesBothWays() {
+    // 2001 has the odd ids 1..199, 2002 the even ones.
+    for (int i = 1; i <= 100; ++i) {
+        Store(2001, i);
+        Store(2002, 1000 + i);
+    }
+    LoaderProbe probe;
+    QSignalSpy around(&probe.loader, &MsgLoader::msg_around_ready);
+    QSignalSpy newer(&probe.loader, &MsgLoader::msg_newer_ready);
+    auto ids = [](const QSignalSpy& spy, int arg) {
+        QList<int> ids;
+        const auto items = spy.last().at(arg).value<MessageItemInfoPointers>();
+        for (const MessageItemInfo* item : items)
+            ids.append(item->id);
+        qDeleteAll(items);
+        return ids;
+    };
+    probe.loader.OnLoadAround(2001, 101);
+    QCOMPARE(around.last().at(1).toInt(), 101);
+    QCOMPARE(ids(around, 2), Ids(61, 141, 2));
+    QCOMPARE(around.last().at(3).toBool(), true);
+    QCOMPARE(around.last().at(4).toBool(), true);
+
+    // Older pages as before; newer ones up to the newest.
+    probe.loader.OnUpdateMsgPage(2001, 61, 1);
+    QCOMPARE(probe.LastIds(), Ids(1, 59, 2));
+    probe.loader.OnLoadNewer(2001, 141);
+    QCOMPARE(ids(newer, 1), Ids(143, 199, 2));
+    QCOMPARE(newer.last().at(2).toBool(), false);
+
+    // At the newest row, new messages are delivered after it, once.
+    const int next = Store(2001, 500);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), QList<int>{next});
+    probe.loader.OnLoadNewer(2001, next);
+    QVERIFY(ids(newer, 1).isEmpty());
+
+    // Near either end, and a row of another conversation or gone.
+    probe.loader.OnLoadAround(2002, 2);
+    QCOMPARE(ids(around, 2), Ids(2, 42, 2));
+    QCOMPARE(around.last().at(3).toBool(), false);
+    probe.loader.OnLoadAround(2001, 2);
+    QVERIFY(ids(around, 2).isEmpty());
+    QCOMPARE(around.size(), 3);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestMsgLoader)
