@@ -19,70 +19,73 @@ constexpr int kIndexedLength = 3;
 
 MessageSearch::Page MessageSearch::Find(const QString& typed, int before_id,
                                         const std::function<bool()>& cancelled) {
-    const QString query = SearchText::Query(typed);
+    Reading reading;
+    reading.query = SearchText::Query(typed);
+    reading.cancelled = cancelled;
     Page page;
-    if (query.isEmpty())
+    if (reading.query.isEmpty())
         return page;
-    const int before = before_id > 0 ? before_id : INT_MAX;
-    // One more than a page tells whether there are more.
-    const int wanted = kPageSize + 1;
-    MsgSearchItemInfoPointers found;
-    Scan scan;
-    const int mark = SearchIndex::IndexedAbove();
-    if (mark >= 0 &&
-        SearchText::CharacterCount(SearchText::LongestLiteral(query)) >= kIndexedLength) {
-        FindIndexed(query, mark, before, &found);
-        scan.top = std::min(before, mark + 1);
-    } else {
-        const int newest =
-            SqlExec::SelectInt(QStringLiteral("SELECT coalesce(max(id), 0) FROM message_all;"));
-        scan.top = std::min(before, newest + 1);
-    }
-    int stopped_at = 1;
-    if (found.size() < wanted && scan.top > 1) {
-        scan.wanted = wanted - found.size();
-        bool was_cancelled = false;
-        stopped_at = FindScanned(query, scan, cancelled, &was_cancelled, &found);
-        if (was_cancelled) {
-            qDeleteAll(found);
-            page.cancelled = true;
-            return page;
+    // One read transaction: one snapshot and one lock for all the statements.
+    const bool in_transaction = SqlExec::Begin();
+    const int newest =
+        SqlExec::SelectInt(QStringLiteral("SELECT coalesce(max(id), 0) FROM message_all;"));
+    // Ids from `reached` up have been read: the rows stored after the index's range, the
+    // range through the index, the rows before it.
+    int reached = std::min(before_id > 0 ? before_id : INT_MAX, newest + 1);
+    const SearchIndex::Range range = SearchIndex::Indexed();
+    const QString literal = SearchText::LongestLiteral(reading.query);
+    if (range.IsValid() && SearchText::CharacterCount(literal) >= kIndexedLength) {
+        reached = FindScanned(&reading, range.upto + 1, reached);
+        if (!reading.Done() && reached <= range.upto + 1) {
+            FindIndexed(&reading, range.above, std::min(reached, range.upto + 1));
+            reached = std::min(reached, range.above + 1);
         }
     }
+    if (!reading.Done())
+        reached = FindScanned(&reading, 1, reached);
+    if (reading.was_cancelled) {
+        if (in_transaction)
+            SqlExec::Commit();
+        qDeleteAll(reading.found);
+        page.cancelled = true;
+        return page;
+    }
+    MsgSearchItemInfoPointers& found = reading.found;
     if (found.size() > kPageSize) {
         delete found.takeLast();
         page.more = true;
         page.next_before_id = found.last()->id;
-    } else if (stopped_at > 1) {
+    } else if (reached > 1) {
         page.more = true;
-        page.next_before_id = stopped_at;
+        page.next_before_id = reached;
     }
     NameConversations(found);
+    if (in_transaction)
+        SqlExec::Commit();
     page.items = Grouped(found);
     return page;
 }
 
-void MessageSearch::FindIndexed(const QString& query, int floor, int before,
-                                MsgSearchItemInfoPointers* found) {
+void MessageSearch::FindIndexed(Reading* reading, int above, int top) {
     // LIKE with the longest piece free of wildcards goes through the index; instr() then
     // tests the whole query as plain text.
+    const QString& query = reading->query;
+    MsgSearchItemInfoPointers* found = &reading->found;
     SqlExec::Execute(
         QStringLiteral(
             "SELECT m.id, m.other_id, m.other_name, m.send_or_receive, m.user_name, m.send_date, "
             "m.msg_type, s.body FROM message_search s JOIN message_all m ON m.id = s.rowid "
             "WHERE s.body LIKE :pattern AND instr(lower(s.body), lower(:query)) > 0 AND "
-            "s.rowid > :floor AND s.rowid < :before ORDER BY s.rowid DESC LIMIT :limit;"),
+            "s.rowid > :above AND s.rowid < :top ORDER BY s.rowid DESC LIMIT :limit;"),
         {{"pattern", SearchText::ContainsPattern(SearchText::LongestLiteral(query))},
          {"query", query},
-         {"floor", floor},
-         {"before", before},
-         {"limit", kPageSize + 1}},
+         {"above", above},
+         {"top", top},
+         {"limit", reading->wanted - found->size()}},
         [&query, found](QSqlQuery* sql) { ReadHits(sql, query, found); });
 }
 
-int MessageSearch::FindScanned(const QString& query, const Scan& scan,
-                               const std::function<bool()>& cancelled, bool* was_cancelled,
-                               MsgSearchItemInfoPointers* found) {
+int MessageSearch::FindScanned(Reading* reading, int floor, int top) {
     static const QString sql =
         QStringLiteral(
             "SELECT id, other_id, other_name, send_or_receive, user_name, send_date, msg_type, "
@@ -90,24 +93,24 @@ int MessageSearch::FindScanned(const QString& query, const Scan& scan,
             "other_id <> 0) WHERE body LIKE :pattern AND instr(lower(body), lower(:query)) > 0 "
             "ORDER BY id DESC LIMIT :limit;")
             .arg(SearchIndex::BodyExpression(QString()));
+    const QString& query = reading->query;
+    MsgSearchItemInfoPointers* found = &reading->found;
     const QString pattern = SearchText::LoosePattern(query);
-    const int goal = found->size() + scan.wanted;
-    int high = scan.top;
-    int budget = scan.budget;
-    while (high > 1 && found->size() < goal && budget > 0) {
-        if (cancelled && cancelled()) {
-            *was_cancelled = true;
-            return high;
+    int high = top;
+    while (high > floor && !reading->Done() && reading->budget > 0) {
+        if (reading->cancelled && reading->cancelled()) {
+            reading->was_cancelled = true;
+            break;
         }
-        const int low = std::max(1, high - std::min(kScanPiece, budget));
+        const int low = std::max(floor, high - std::min(kScanPiece, reading->budget));
         SqlExec::Execute(sql,
                          {{"low", low},
                           {"high", high},
                           {"pattern", pattern},
                           {"query", query},
-                          {"limit", goal - found->size()}},
+                          {"limit", reading->wanted - found->size()}},
                          [&query, found](QSqlQuery* q) { ReadHits(q, query, found); });
-        budget -= high - low;
+        reading->budget -= high - low;
         high = low;
     }
     return high;

@@ -11,9 +11,9 @@ class QSqlQuery;
 
 // Finds stored messages whose text or file name contains a query, newest first: through the
 // search index for the rows it holds when the query has three characters in a row without a
-// wildcard, otherwise (and for rows the index does not hold yet) by reading message_all in
-// pieces, at most kScanBudget rows per call. The query is always a bound value and matched
-// as plain text. Runs on the calling thread's connection.
+// wildcard, otherwise (and for rows the index does not hold: not built yet, or just stored) by
+// reading message_all in pieces, at most kScanBudget rows per call. The query is always a bound
+// value and matched as plain text. Runs on the calling thread's connection.
 class MessageSearch {
 public:
     static constexpr int kPageSize = 50;
@@ -38,18 +38,23 @@ public:
                      const std::function<bool()>& cancelled = std::function<bool()>());
 
 private:
-    struct Scan {
-        int top = 0;  // ids below this are read
-        int wanted = 0;
+    // One search as it goes: what it found and how much it may still read without the index.
+    struct Reading {
+        QString query;
+        std::function<bool()> cancelled;
+        int wanted = kPageSize + 1;
         int budget = kScanBudget;
+        bool was_cancelled = false;
+        MsgSearchItemInfoPointers found;
+
+        bool Done() const { return found.size() >= wanted || was_cancelled; }
     };
 
-    static void FindIndexed(const QString& query, int floor, int before,
-                            MsgSearchItemInfoPointers* found);
-    // Returns the id the scan stopped at (1 when it reached the oldest row).
-    static int FindScanned(const QString& query, const Scan& scan,
-                           const std::function<bool()>& cancelled, bool* was_cancelled,
-                           MsgSearchItemInfoPointers* found);
+    // Rows with ids in (above, top) through the index.
+    static void FindIndexed(Reading* reading, int above, int top);
+    // Rows with ids in [floor, top) read in pieces, newest first, within the budget. Returns
+    // the id it read down to: floor when it got there.
+    static int FindScanned(Reading* reading, int floor, int top);
     static void ReadHits(QSqlQuery* sql, const QString& query, MsgSearchItemInfoPointers* found);
     static MsgSearchItemInfoPointers Grouped(const MsgSearchItemInfoPointers& items);
     static void NameConversations(const MsgSearchItemInfoPointers& items);

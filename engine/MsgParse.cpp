@@ -41,7 +41,8 @@ void MsgParse::OnStart() {
     emit req_heart_msg(position_.ToList());
 }
 
-// The index is kept by triggers from here on; what was stored before is indexed between polls.
+// Stored messages join the index as they are stored; what was stored before is indexed between
+// polls.
 void MsgParse::StartSearchIndex() {
     if (!SearchIndex::Install()) {
         qDebug().noquote() << "!!! MsgParse: no search index, searches read the messages";
@@ -148,8 +149,10 @@ int MsgParse::StoreOwnMessage(int other_id, const QString& other_name, int msg_t
     const bool in_transaction = SqlExec::Begin();
     const int id = MessageStore::Insert(msg);
     const bool stored = id != -1 && MessageStore::SetClientMessageId(id);
-    if (stored)
+    if (stored) {
         ConnectListStore::ApplySent(MessageStore::Row(id));
+        SearchIndex::CatchUp();
+    }
     if (!in_transaction)
         return stored ? id : -1;
     if (stored && SqlExec::Commit())

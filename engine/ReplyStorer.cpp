@@ -4,6 +4,7 @@
 
 #include "ConnectListStore.h"
 #include "MessageStore.h"
+#include "SearchIndex.h"
 #include "SysMsgStore.h"
 #include "base/SqlExec.h"
 
@@ -24,6 +25,10 @@ ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
     StoreMessages(reply.messages);
     ApplyStatusLogs(reply.status_logs);
     SysMsgStore::SavePosition(*position_);
+    // Last in the transaction, one statement for the whole reply. Rows it misses are searched
+    // without the index until the next reply takes them.
+    if (!SearchIndex::CatchUp())
+        qDebug().noquote() << "!!! MsgParse: messages not added to the search index";
     if (in_transaction && !SqlExec::Commit()) {
         // Nothing of this reply reached the file: ask for all of it again.
         qDebug().noquote() << "!!! MsgParse: poll reply not stored, commit failed";

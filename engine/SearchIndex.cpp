@@ -8,11 +8,11 @@
 
 namespace {
 
-// Whether the row at `row` is kept in the index at all, and whether it is there yet.
+// Whether the row at `row` is in the index: kept there at all, and in the indexed range.
 QString IndexedCondition(const QString& row) {
     return QStringLiteral(
-               "%1other_id <> 0 AND %1id > (SELECT indexed_above FROM "
-               "message_search_state)")
+               "%1other_id <> 0 AND EXISTS (SELECT 1 FROM message_search_state WHERE "
+               "%1id > indexed_above AND %1id <= indexed_upto)")
         .arg(row);
 }
 
@@ -31,7 +31,6 @@ QString DeleteEntry(const QString& row) {
 
 QStringList DropStatements() {
     return {
-        QStringLiteral("DROP TRIGGER IF EXISTS message_search_insert;"),
         QStringLiteral("DROP TRIGGER IF EXISTS message_search_update;"),
         QStringLiteral("DROP TRIGGER IF EXISTS message_search_delete;"),
         QStringLiteral("DROP TABLE IF EXISTS message_search;"),
@@ -65,16 +64,13 @@ QStringList SearchIndex::CreateStatements() {
             .arg(BodyExpression(QStringLiteral("old.")), BodyExpression(QStringLiteral("new.")));
     return {
         QStringLiteral("CREATE TABLE message_search_state(id integer primary key, version "
-                       "integer, indexed_above integer);"),
+                       "integer, indexed_above integer, indexed_upto integer, merged integer);"),
         QStringLiteral("CREATE VIEW message_search_text AS SELECT id, %1 AS body FROM message_all "
                        "WHERE other_id <> 0;")
             .arg(BodyExpression(QString())),
         QStringLiteral("CREATE VIRTUAL TABLE message_search USING fts5(body, "
                        "content='message_search_text', content_rowid='id', tokenize='trigram', "
                        "detail=none, columnsize=0);"),
-        QStringLiteral("CREATE TRIGGER message_search_insert AFTER INSERT ON message_all WHEN %1 "
-                       "BEGIN %2 END;")
-            .arg(IndexedCondition(QStringLiteral("new.")), InsertEntry(QStringLiteral("new."))),
         QStringLiteral("CREATE TRIGGER message_search_delete AFTER DELETE ON message_all WHEN %1 "
                        "BEGIN %2 END;")
             .arg(IndexedCondition(QStringLiteral("old.")), DeleteEntry(QStringLiteral("old."))),
@@ -83,9 +79,11 @@ QStringList SearchIndex::CreateStatements() {
                        "msg_type ON message_all WHEN %1 AND %2 BEGIN %3 %4 END;")
             .arg(IndexedCondition(QStringLiteral("old.")), changed,
                  DeleteEntry(QStringLiteral("old.")), InsertEntry(QStringLiteral("new."))),
-        // Rows stored before the index wait below the mark.
-        QStringLiteral("INSERT INTO message_search_state(id, version, indexed_above) SELECT 1, %1, "
-                       "coalesce(max(id), 0) FROM message_all;")
+        // The rows stored so far wait for the build.
+        QStringLiteral(
+            "INSERT INTO message_search_state(id, version, indexed_above, "
+            "indexed_upto, merged) SELECT 1, %1, coalesce(max(id), 0), coalesce(max(id), "
+            "0), 0 FROM message_all;")
             .arg(kVersion),
     };
 }
@@ -127,11 +125,41 @@ bool SearchIndex::InTransaction(const std::function<bool()>& work) {
     return false;
 }
 
-int SearchIndex::IndexedAbove() {
-    const QVariant mark = SqlExec::SelectValue(
-        QStringLiteral("SELECT indexed_above FROM message_search_state WHERE version = :version;"),
+SearchIndex::Range SearchIndex::Indexed() {
+    const QVariantMap row = SqlExec::SelectRow(
+        QStringLiteral("SELECT indexed_above, indexed_upto FROM message_search_state WHERE "
+                       "version = :version;"),
         {{"version", kVersion}});
-    return mark.isValid() ? mark.toInt() : -1;
+    Range range;
+    if (!row.isEmpty()) {
+        range.above = row.value("indexed_above").toInt();
+        range.upto = row.value("indexed_upto").toInt();
+    }
+    return range;
+}
+
+bool SearchIndex::IndexRows(int above, int upto) {
+    // Ascending: FTS5 writes rows that come out of order one by one.
+    return SqlExec::Update(
+        QStringLiteral("INSERT INTO message_search(rowid, body) SELECT id, body FROM "
+                       "message_search_text WHERE id > :above AND id <= :upto ORDER BY id;"),
+        {{"above", above}, {"upto", upto}});
+}
+
+bool SearchIndex::CatchUp() {
+    return InTransaction([] {
+        const Range range = Indexed();
+        if (!range.IsValid())
+            return true;
+        const int newest =
+            SqlExec::SelectInt(QStringLiteral("SELECT coalesce(max(id), 0) FROM message_all;"));
+        if (newest <= range.upto)
+            return true;
+        return IndexRows(range.upto, newest) &&
+               SqlExec::Update(
+                   QStringLiteral("UPDATE message_search_state SET indexed_upto = :upto;"),
+                   {{"upto", newest}});
+    });
 }
 
 int SearchIndex::BuildStep(int max_rows) {
@@ -145,20 +173,42 @@ int SearchIndex::BuildStep(int max_rows) {
             QStringLiteral("SELECT id FROM message_all WHERE id <= :mark ORDER BY id DESC LIMIT 1 "
                            "OFFSET :rows;"),
             {{"mark", mark}, {"rows", max_rows}});
-        // Ascending: FTS5 writes rows that come out of order one by one.
-        const bool indexed = SqlExec::Update(
-            QStringLiteral("INSERT INTO message_search(rowid, body) SELECT id, body FROM "
-                           "message_search_text WHERE id > :low AND id <= :mark ORDER BY id;"),
-            {{"low", low}, {"mark", mark}});
-        if (!indexed || !SqlExec::Update(QStringLiteral("UPDATE message_search_state SET "
-                                                        "indexed_above = :low;"),
-                                         {{"low", low}})) {
+        if (!IndexRows(low, mark) ||
+            !SqlExec::Update(QStringLiteral("UPDATE message_search_state SET "
+                                            "indexed_above = :low;"),
+                             {{"low", low}})) {
             return false;
         }
         mark = low;
         return true;
     });
     return ok ? mark : -1;
+}
+
+int SearchIndex::MergeStep(int pages) {
+    int done = -1;
+    const bool ok = InTransaction([&done, pages] {
+        if (IsMerged()) {
+            done = 0;
+            return true;
+        }
+        // FTS5 tells whether a merge did anything only by the changes it counts.
+        const QString changes = QStringLiteral("SELECT total_changes();");
+        const int before = SqlExec::SelectInt(changes);
+        if (!SqlExec::Update(QStringLiteral("INSERT INTO message_search(message_search, rank) "
+                                            "VALUES ('merge', :pages);"),
+                             {{"pages", -pages}})) {
+            return false;
+        }
+        done = SqlExec::SelectInt(changes) - before >= 2 ? 1 : 0;
+        return done == 1 ||
+               SqlExec::Update(QStringLiteral("UPDATE message_search_state SET merged = 1;"));
+    });
+    return ok ? done : -1;
+}
+
+bool SearchIndex::IsMerged() {
+    return SqlExec::SelectInt(QStringLiteral("SELECT merged FROM message_search_state;")) == 1;
 }
 
 bool SearchIndex::Verify() {

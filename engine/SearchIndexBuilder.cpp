@@ -10,7 +10,11 @@
 namespace {
 
 constexpr int kMinRows = 100;
-constexpr int kMaxRows = 20000;
+// FTS5 keeps the hash table of its pending rows at the largest size a transaction needed, and
+// every later commit on the connection (each poll reply) walks all of it.
+constexpr int kMaxRows = 2000;
+// Pages of the index rewritten by one merge step: about 15 ms.
+constexpr int kMergePages = 100;
 // The log the steps write is copied back now and then, not in one long commit at the end.
 constexpr int kStepsPerCheckpoint = 20;
 
@@ -24,7 +28,7 @@ SearchIndexBuilder::SearchIndexBuilder(QObject* parent) : QObject(parent), timer
 
 void SearchIndexBuilder::Start() {
     const int mark = SearchIndex::IndexedAbove();
-    if (mark <= 0)
+    if (mark < 0 || (mark == 0 && SearchIndex::IsMerged()))
         return;
     qDebug().noquote() << "SearchIndexBuilder: indexing the messages up to id" << mark;
     timer_.start();
@@ -33,20 +37,24 @@ void SearchIndexBuilder::Start() {
 void SearchIndexBuilder::OnStep() {
     QElapsedTimer elapsed;
     elapsed.start();
-    const int mark = SearchIndex::BuildStep(rows_per_step_);
+    const bool building = SearchIndex::IndexedAbove() > 0;
+    // After the last rows, merging comes next.
+    const int more = building ? (SearchIndex::BuildStep(rows_per_step_) < 0 ? -1 : 1)
+                              : SearchIndex::MergeStep(kMergePages);
     const qint64 step_ms = elapsed.elapsed();
-    if (mark < 0) {
+    if (more < 0) {
         qDebug().noquote() << "!!! SearchIndexBuilder: step failed; trying again at the next start";
         return;
     }
-    if (++steps_ % kStepsPerCheckpoint == 0 || mark == 0)
+    if (++steps_ % kStepsPerCheckpoint == 0 || more == 0)
         WalCheckpoint::RunPassive();
-    if (mark == 0) {
+    if (more == 0) {
         qDebug().noquote() << "SearchIndexBuilder: index complete";
         emit index_complete();
         return;
     }
-    Fit(step_ms);
+    if (building)
+        Fit(step_ms);
     timer_.start();
 }
 

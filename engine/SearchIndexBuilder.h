@@ -3,11 +3,11 @@
 #include <QObject>
 #include <QTimer>
 
-// Indexes the messages stored before the search index existed, newest first, one short step
-// at a time on the thread it lives on: the parser's, between poll replies, so the build never
-// races the parser's writes and a reply waits at most one step. Each step is one transaction
-// together with the mark in msg.db, so a build cut off by a crash or a kill goes on where it
-// stopped at the next start.
+// Indexes the messages stored before the search index existed, newest first, and then merges
+// the index, one short step at a time on the thread it lives on: the parser's, between poll
+// replies, so the build never races the parser's writes and a reply waits at most one step.
+// Each step is one transaction together with the progress in msg.db, so a build cut off by a
+// crash or a kill goes on where it stopped at the next start.
 class SearchIndexBuilder : public QObject {
     Q_OBJECT
 public:
@@ -17,7 +17,7 @@ public:
 
     explicit SearchIndexBuilder(QObject* parent = nullptr);
 
-    // Steps until every row is indexed; nothing when it already is.
+    // Steps until every row is indexed and the index merged; nothing when it already is.
     void Start();
     bool IsRunning() const { return timer_.isActive(); }
 

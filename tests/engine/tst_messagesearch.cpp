@@ -24,7 +24,9 @@ int Store(int other_id, const QString& content, int msg_type = 1, const QString&
     msg.msg_type = msg_type;
     msg.url = url;
     msg.send_date = QDateTime(QDate(2024, 6, 1), QTime(9, 0));
-    return MessageStore::Insert(msg);
+    const int id = MessageStore::Insert(msg);
+    SearchIndex::CatchUp();
+    return id;
 }
 
 // The ids found on the first page, in the order given.

@@ -126,6 +126,18 @@ void TestSearchIndex::followsStoredSentAndResentMessages() {
     probe.parse.OnMsgReSend(refused, 2001, "李老师", 1, 14, "补考名单");
     const int resent = probe.to_ids.last().at(1).toInt();
     QCOMPARE(FoundIds("补考名单"), (QList<int>{resent}));
+
+    // A row stored past the index is still found, and joins it with the next reply.
+    MessageRecord stray;
+    stray.other_id = 2003;
+    stray.msg_type = 1;
+    stray.content = "期末家长会的通知";
+    const int stray_id = MessageStore::Insert(stray);
+    QCOMPARE(FoundIds("家长会"), (QList<int>{stray_id}));
+    QVERIFY(SearchIndex::Indexed().upto < stray_id);
+    probe.Feed(Reply());
+    QCOMPARE(SearchIndex::Indexed().upto, stray_id);
+    QCOMPARE(FoundIds("家长会"), (QList<int>{stray_id}));
     QVERIFY(SearchIndex::Verify());
 }
 
