@@ -22,35 +22,46 @@ MessageSearch::Page MessageSearch::Find(const QString& typed, int before_id,
     Reading reading;
     reading.query = SearchText::Query(typed);
     reading.cancelled = cancelled;
-    Page page;
     if (reading.query.isEmpty())
-        return page;
+        return Page();
     // One read transaction: one snapshot and one lock for all the statements.
     const bool in_transaction = SqlExec::Begin();
+    const int reached = Read(&reading, before_id);
+    if (!reading.was_cancelled)
+        NameConversations(reading.found);
+    if (in_transaction)
+        SqlExec::Commit();
+    return PageOf(&reading, reached);
+}
+
+int MessageSearch::Read(Reading* reading, int before_id) {
     const int newest =
         SqlExec::SelectInt(QStringLiteral("SELECT coalesce(max(id), 0) FROM message_all;"));
-    // Ids from `reached` up have been read: the rows stored after the index's range, the
-    // range through the index, the rows before it.
+    // Newest first: the rows stored after the index's range, the range through the index, the
+    // rows before it. Ids from `reached` up have been read.
     int reached = std::min(before_id > 0 ? before_id : INT_MAX, newest + 1);
     const SearchIndex::Range range = SearchIndex::Indexed();
-    const QString literal = SearchText::LongestLiteral(reading.query);
+    const QString literal = SearchText::LongestLiteral(reading->query);
     if (range.IsValid() && SearchText::CharacterCount(literal) >= kIndexedLength) {
-        reached = FindScanned(&reading, range.upto + 1, reached);
-        if (!reading.Done() && reached <= range.upto + 1) {
-            FindIndexed(&reading, range.above, std::min(reached, range.upto + 1));
+        reached = FindScanned(reading, range.upto + 1, reached);
+        if (!reading->Done() && reached <= range.upto + 1) {
+            FindIndexed(reading, range.above, reached);
             reached = std::min(reached, range.above + 1);
         }
     }
-    if (!reading.Done())
-        reached = FindScanned(&reading, 1, reached);
-    if (reading.was_cancelled) {
-        if (in_transaction)
-            SqlExec::Commit();
-        qDeleteAll(reading.found);
+    if (!reading->Done())
+        reached = FindScanned(reading, 1, reached);
+    return reached;
+}
+
+MessageSearch::Page MessageSearch::PageOf(Reading* reading, int reached) {
+    Page page;
+    MsgSearchItemInfoPointers& found = reading->found;
+    if (reading->was_cancelled) {
+        qDeleteAll(found);
         page.cancelled = true;
         return page;
     }
-    MsgSearchItemInfoPointers& found = reading.found;
     if (found.size() > kPageSize) {
         delete found.takeLast();
         page.more = true;
@@ -59,9 +70,6 @@ MessageSearch::Page MessageSearch::Find(const QString& typed, int before_id,
         page.more = true;
         page.next_before_id = reached;
     }
-    NameConversations(found);
-    if (in_transaction)
-        SqlExec::Commit();
     page.items = Grouped(found);
     return page;
 }

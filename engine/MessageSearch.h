@@ -50,6 +50,9 @@ private:
         bool Done() const { return found.size() >= wanted || was_cancelled; }
     };
 
+    // Reads the rows below before_id; returns the id it read down to (1: to the oldest).
+    static int Read(Reading* reading, int before_id);
+    static Page PageOf(Reading* reading, int reached);
     // Rows with ids in (above, top) through the index.
     static void FindIndexed(Reading* reading, int above, int top);
     // Rows with ids in [floor, top) read in pieces, newest first, within the budget. Returns

@@ -30,7 +30,8 @@ void SearchIndexBuilder::Start() {
     const int mark = SearchIndex::IndexedAbove();
     if (mark < 0 || (mark == 0 && SearchIndex::IsMerged()))
         return;
-    qDebug().noquote() << "SearchIndexBuilder: indexing the messages up to id" << mark;
+    if (mark > 0)
+        qDebug().noquote() << "SearchIndexBuilder: indexing the messages up to id" << mark;
     timer_.start();
 }
 

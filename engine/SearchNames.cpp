@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 #include <algorithm>
+#include <cstdlib>
 
 #include "MessageStore.h"
 #include "SearchText.h"
@@ -34,7 +35,7 @@ MsgSearchItemInfoPointers SearchNames::Find(const QString& typed) {
     if (query.isEmpty())
         return MsgSearchItemInfoPointers();
     Refresh();
-    QList<int> listed;
+    QSet<int> listed;
     MsgSearchItemInfoPointers items = FindConversations(query, &listed);
     items.append(FindContacts(query, listed));
     return items;
@@ -53,7 +54,7 @@ QHash<int, QString> SearchNames::GroupNames() {
     return names;
 }
 
-MsgSearchItemInfoPointers SearchNames::FindConversations(const QString& query, QList<int>* listed) {
+MsgSearchItemInfoPointers SearchNames::FindConversations(const QString& query, QSet<int>* listed) {
     QHash<int, QString> groups = GroupNames();
     MsgSearchItemInfoPointers items;
     auto add = [&](int other_id, const QString& name, const QDateTime& date) {
@@ -67,7 +68,7 @@ MsgSearchItemInfoPointers SearchNames::FindConversations(const QString& query, Q
                      {}, [&](QSqlQuery* q) {
                          while (q->next()) {
                              const int other_id = q->value(0).toInt();
-                             listed->append(other_id);
+                             listed->insert(other_id);
                              const QString name = other_id < 0 && groups.contains(other_id)
                                                       ? groups.take(other_id)
                                                       : q->value(1).toString();
@@ -83,8 +84,7 @@ MsgSearchItemInfoPointers SearchNames::FindConversations(const QString& query, Q
     return items;
 }
 
-MsgSearchItemInfoPointers SearchNames::FindContacts(const QString& query,
-                                                    const QList<int>& listed) {
+MsgSearchItemInfoPointers SearchNames::FindContacts(const QString& query, const QSet<int>& listed) {
     QList<int> found;
     for (auto it = contacts_.cbegin(); it != contacts_.cend(); ++it) {
         if (!listed.contains(it.key()) && !SearchText::Find(it->name, query).isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include "MsgSearchItemInfo.h"
@@ -28,8 +29,8 @@ private:
         int last_id = 0;
     };
 
-    MsgSearchItemInfoPointers FindConversations(const QString& query, QList<int>* listed);
-    MsgSearchItemInfoPointers FindContacts(const QString& query, const QList<int>& listed);
+    MsgSearchItemInfoPointers FindConversations(const QString& query, QSet<int>* listed);
+    MsgSearchItemInfoPointers FindContacts(const QString& query, const QSet<int>& listed);
     static MsgSearchItemInfo* NameItem(int kind, int other_id, const QString& name,
                                        const QString& query);
     static QHash<int, QString> GroupNames();

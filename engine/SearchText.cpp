@@ -1,6 +1,5 @@
 #include "SearchText.h"
 
-#include <QVector>
 #include <algorithm>
 
 namespace {
