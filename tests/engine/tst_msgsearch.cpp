@@ -49,6 +49,7 @@ private slots:
 
     void onlyTheNewestRequestIsAnswered();
     void findsTheDemoHistoryAndOpensAtAResult();
+    void indexesAnExistingFileBetweenPolls();
 };
 
 void TestMsgSearch::onlyTheNewestRequestIsAnswered() {
@@ -137,6 +138,48 @@ void TestMsgSearch::findsTheDemoHistoryAndOpensAtAResult() {
         return item->id == hit->id && item->content == "期中考试的监考表已经发您了，请过目。";
     }));
     qDeleteAll(page);
+    Free(ready);
+}
+
+void TestMsgSearch::indexesAnExistingFileBetweenPolls() {
+    SimServer sim(2000, 300);
+    QVERIFY(SignInAs("zhanglei", 10001, sim.UnitRecord(), sim.OpenSession("zhanglei")));
+    // A history stored by a client that had no index.
+    MessageRecord msg;
+    msg.other_id = 10009;
+    msg.other_name = "周欣";
+    msg.msg_type = 1;
+    SqlExec::Begin();
+    for (int i = 1; i <= 20000; ++i) {
+        msg.message_id = -i;
+        msg.content = QStringLiteral("第%1条旧消息").arg(i);
+        MessageStore::Insert(msg);
+    }
+    SqlExec::Commit();
+    MsgController controller;
+    controller.Init();
+    QObject context;
+    connect(controller.Parse(), &MsgParse::update_connect_list_ui, &context,
+            [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
+    connect(controller.Parse(), &MsgParse::msgs_sys_has_receive, &context,
+            [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
+    connect(controller.Loader(), &MsgLoader::msg_load_ready, &context,
+            [](MessageItemInfoPointers list) { qDeleteAll(list); });
+    QueuedSpy ready(controller.Search(), &MsgSearch::msg_search_ready);
+    controller.Start();
+
+    // The parser builds between polls: a message sent meanwhile is stored and found as well.
+    QTRY_VERIFY_WITH_TIMEOUT(SearchIndex::IndexedAbove() >= 0, 5000);
+    QVERIFY(sim.SendChat("wangfang", "zhanglei", "建索引时到达的消息") > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(SearchIndex::IndexedAbove(), 0, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(SearchIndex::IsMerged(), 30000);
+    QVERIFY(SearchIndex::Verify());
+    controller.Search()->OnSearch(1, "第12345条");
+    QVERIFY(ready.wait());
+    QCOMPARE(Messages(Items(ready.last())), QStringList{"10009:第12345条旧消息"});
+    controller.Search()->OnSearch(2, "建索引时");
+    QVERIFY(ready.wait());
+    QCOMPARE(Messages(Items(ready.last())), QStringList{"10002:建索引时到达的消息"});
     Free(ready);
 }
 
