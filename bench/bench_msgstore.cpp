@@ -23,7 +23,7 @@
 
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
-#include "base/MsgDbSchema.h"
+#include "bench/BenchMsgDb.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/MsgLoader.h"
 #include "engine/MsgParse.h"
@@ -72,23 +72,6 @@ Row MakeRow(int other_id, int message_id, int send_or_receive) {
             kStart.addSecs(message_id).toString(Qt::ISODate).toUtf8()};
 }
 
-bool Exec(sqlite3* db, const QString& sql) {
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-sqlite3_stmt* PrepareInsert(sqlite3* db, const char* table, bool with_list_columns) {
-    QByteArray sql = QByteArray("INSERT INTO ") + table +
-                     " (content, other_id, other_id2, other_name, client_message_id, "
-                     "send_or_receive, is_send, message_id, user_id, user_name, send_date, "
-                     "msg_type, url, is_read, is_del, client_code, unit_id";
-    sql += with_list_columns ? ", number, message_order) VALUES (" : ") VALUES (";
-    sql += with_list_columns ? "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                             : "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
-    return stmt;
-}
-
 void BindRow(sqlite3_stmt* stmt, const Row& row) {
     static const QByteArray name = QStringLiteral("李老师").toUtf8();
     static const QByteArray own = QStringLiteral("王老师").toUtf8();
@@ -124,41 +107,14 @@ int OtherOf(qint64 index, qint64 size, int* measured_left) {
 }
 
 bool Fill(const QString& path, qint64 size) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        return false;
-    bool ok = true;
-    for (const QString& sql : MsgDbSchema::CreateStatements())
-        ok = ok && Exec(db, sql);
-    Exec(db, QStringLiteral("BEGIN"));
-    sqlite3_stmt* insert = PrepareInsert(db, "message_all", false);
-    QMap<int, Row> last;
     int measured_left = size >= kMeasured * kMeasuredMessages ? kMeasured * kMeasuredMessages : 0;
-    for (qint64 i = 0; i < size; ++i) {
-        const Row row =
-            MakeRow(OtherOf(i, size, &measured_left), static_cast<int>(i + 1), i % 5 == 0 ? 1 : 0);
-        BindRow(insert, row);
-        ok = ok && sqlite3_step(insert) == SQLITE_DONE;
-        last.insert(row.other_id, row);
-    }
-    sqlite3_finalize(insert);
-    // The list: one row per conversation, the most recent first.
-    QList<Row> recent = last.values();
-    std::sort(recent.begin(), recent.end(),
-              [](const Row& a, const Row& b) { return a.message_id > b.message_id; });
-    sqlite3_stmt* list = PrepareInsert(db, "message_list", true);
-    for (int order = 0; order < recent.size(); ++order) {
-        BindRow(list, recent.at(order));
-        sqlite3_bind_int(list, 18, 0);
-        sqlite3_bind_int(list, 19, order);
-        ok = ok && sqlite3_step(list) == SQLITE_DONE;
-    }
-    sqlite3_finalize(list);
-    Exec(db, QStringLiteral("COMMIT"));
-    for (const QString& sql : MsgDbSchema::IndexStatements())
-        ok = ok && Exec(db, sql);
-    sqlite3_close(db);
-    return ok;
+    return bench::Fill(
+        path, size,
+        [size, &measured_left](qint64 i) {
+            return MakeRow(OtherOf(i, size, &measured_left), static_cast<int>(i + 1),
+                           i % 5 == 0 ? 1 : 0);
+        },
+        BindRow);
 }
 
 QList<QList<Row>> MakeReplies(qint64 size) {
@@ -199,13 +155,6 @@ QString ReplyText(const QList<Row>& rows) {
     return QString::fromUtf8(QJsonDocument(QJsonObject{{"Velta", velta}}).toJson());
 }
 
-void UseDatabase(const QString& path) {
-    ConnectionPool::Instance()->SetupDBConfig([&path](DB_CFG* cfg) {
-        cfg->database_name = path;
-        cfg->database_type = QStringLiteral("QSQLITE");
-    });
-}
-
 // Microseconds per stored message: the median reply, against other load on the machine.
 double TimeReplies(const QList<QList<Row>>& replies) {
     MsgParse parse;
@@ -232,12 +181,12 @@ double TimeReplies(const QList<QList<Row>>& replies) {
 double TimeFloor(const QString& path, const QList<QList<Row>>& replies) {
     sqlite3* db = nullptr;
     sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_stmt* insert = PrepareInsert(db, "message_all", false);
+    sqlite3_stmt* insert = bench::PrepareInsert(db, "message_all", false);
     double best = 0;
     for (int run = 0; run < 3; ++run) {
         QElapsedTimer timer;
         timer.start();
-        Exec(db, QStringLiteral("BEGIN"));
+        bench::Exec(db, QStringLiteral("BEGIN"));
         for (const QList<Row>& rows : replies) {
             for (const Row& row : rows) {
                 BindRow(insert, row);
@@ -245,7 +194,7 @@ double TimeFloor(const QString& path, const QList<QList<Row>>& replies) {
             }
         }
         const double us = timer.nsecsElapsed() / 1000.0 / (kReplies * kPerReply);
-        Exec(db, QStringLiteral("ROLLBACK"));
+        bench::Exec(db, QStringLiteral("ROLLBACK"));
         best = run == 0 ? us : std::min(best, us);
     }
     sqlite3_finalize(insert);
@@ -290,7 +239,7 @@ Result MeasureOnce(qint64 size) {
         std::fprintf(stderr, "could not fill %s\n", qPrintable(path));
         return result;
     }
-    UseDatabase(path);
+    bench::UseDatabase(path);
     if (size >= kMeasured * kMeasuredMessages)
         TimePages(&result);
     const QList<QList<Row>> replies = MakeReplies(size);

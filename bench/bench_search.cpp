@@ -5,8 +5,6 @@
 //
 //   bench_search [sizes...]        default: 10000 1000000
 
-#include <sqlite3.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -22,8 +20,8 @@
 
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
-#include "base/MsgDbSchema.h"
 #include "base/SqlExec.h"
+#include "bench/BenchMsgDb.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/MessageSearch.h"
 #include "engine/MsgParse.h"
@@ -112,23 +110,6 @@ Row MakeRow(QRandomGenerator* rng, int message_id) {
     return row;
 }
 
-bool Exec(sqlite3* db, const QString& sql) {
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-sqlite3_stmt* PrepareInsert(sqlite3* db, const char* table, bool with_list_columns) {
-    QByteArray sql = QByteArray("INSERT INTO ") + table +
-                     " (content, other_id, other_id2, other_name, client_message_id, "
-                     "send_or_receive, is_send, message_id, user_id, user_name, send_date, "
-                     "msg_type, url, is_read, is_del, client_code, unit_id";
-    sql += with_list_columns ? ", number, message_order) VALUES (" : ") VALUES (";
-    sql += with_list_columns ? "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                             : "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
-    return stmt;
-}
-
 void BindRow(sqlite3_stmt* stmt, const Row& row) {
     static const QByteArray other = QStringLiteral("李老师").toUtf8();
     static const QByteArray own = QStringLiteral("王老师").toUtf8();
@@ -158,38 +139,8 @@ void BindRow(sqlite3_stmt* stmt, const Row& row) {
 // A file as a client of this version finds it on the first start with the index: the five
 // tables with their indexes, no search index yet.
 bool Fill(const QString& path, int size, QRandomGenerator* rng) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        return false;
-    bool ok = true;
-    for (const QString& sql : MsgDbSchema::CreateStatements())
-        ok = ok && Exec(db, sql);
-    Exec(db, QStringLiteral("BEGIN"));
-    sqlite3_stmt* insert = PrepareInsert(db, "message_all", false);
-    QMap<int, Row> last;
-    for (int i = 1; i <= size; ++i) {
-        const Row row = MakeRow(rng, i);
-        BindRow(insert, row);
-        ok = ok && sqlite3_step(insert) == SQLITE_DONE;
-        last.insert(row.other_id, row);
-    }
-    sqlite3_finalize(insert);
-    QList<Row> recent = last.values();
-    std::sort(recent.begin(), recent.end(),
-              [](const Row& a, const Row& b) { return a.message_id > b.message_id; });
-    sqlite3_stmt* list = PrepareInsert(db, "message_list", true);
-    for (int order = 0; order < recent.size(); ++order) {
-        BindRow(list, recent.at(order));
-        sqlite3_bind_int(list, 18, 0);
-        sqlite3_bind_int(list, 19, order);
-        ok = ok && sqlite3_step(list) == SQLITE_DONE;
-    }
-    sqlite3_finalize(list);
-    Exec(db, QStringLiteral("COMMIT"));
-    for (const QString& sql : MsgDbSchema::IndexStatements())
-        ok = ok && Exec(db, sql);
-    sqlite3_close(db);
-    return ok;
+    return bench::Fill(
+        path, size, [rng](qint64 i) { return MakeRow(rng, static_cast<int>(i + 1)); }, BindRow);
 }
 
 QString ReplyText(QRandomGenerator* rng, int first_message_id) {
@@ -215,13 +166,6 @@ QString ReplyText(QRandomGenerator* rng, int first_message_id) {
     }
     const QJsonObject velta{{"EID", "0"}, {"M", messages}};
     return QString::fromUtf8(QJsonDocument(QJsonObject{{"Velta", velta}}).toJson());
-}
-
-void UseDatabase(const QString& path) {
-    ConnectionPool::Instance()->SetupDBConfig([&path](DB_CFG* cfg) {
-        cfg->database_name = path;
-        cfg->database_type = QStringLiteral("QSQLITE");
-    });
 }
 
 // The file's size with its log copied in.
@@ -264,7 +208,7 @@ void TimeBuild(Result* result) {
 // alike. Every reply goes through MsgParse as the heartbeat hands it over.
 void TimeStores(Result* result, const QString& path, const QString& without,
                 QRandomGenerator* rng) {
-    UseDatabase(path);
+    bench::UseDatabase(path);
     MsgParse parse;
     QObject::connect(&parse, &MsgParse::update_connect_list_ui,
                      [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
@@ -276,7 +220,7 @@ void TimeStores(Result* result, const QString& path, const QString& without,
     QElapsedTimer timer;
     for (int turn = 0; turn < kTurns * 2; ++turn) {
         const bool with_index = turn % 2 == 1;
-        UseDatabase(with_index ? path : without);
+        bench::UseDatabase(with_index ? path : without);
         WalCheckpoint::DeferAutomatic();
         for (int r = 0; r < kRepliesPerTurn; ++r) {
             const QString text = ReplyText(rng, message_id);
@@ -289,7 +233,7 @@ void TimeStores(Result* result, const QString& path, const QString& without,
     const double messages = kTurns * kRepliesPerTurn * kPerReply;
     result->store_with_us = ns[1] / 1000.0 / messages;
     result->store_without_us = ns[0] / 1000.0 / messages;
-    UseDatabase(path);
+    bench::UseDatabase(path);
     if (SearchIndex::Indexed().upto !=
         SqlExec::SelectInt(QStringLiteral("SELECT max(id) FROM message_all;")))
         std::fprintf(stderr, "the index did not take the stored replies\n");
@@ -330,7 +274,7 @@ Result MeasureOnce(int size, quint32 seed) {
     }
     const QString without = path + QStringLiteral(".without");
     QFile::copy(path, without);
-    UseDatabase(path);
+    bench::UseDatabase(path);
     WalCheckpoint::DeferAutomatic();
     SearchIndex::Install();
     result.before_mb = FileSize(path) / 1e6;
@@ -387,9 +331,9 @@ void Print(const QList<Result>& results) {
         }
         std::printf("   %s\n", qPrintable(query));
     }
-    std::printf("\n");
     const Result& large = results.last();
     const Result& small = results.first();
+    std::printf("\nat %d messages:\n", large.size);
     Check("index build per message vs poll reply store per message",
           large.build_us / large.store_with_us, 5, "x");
     Check("msg.db with the index vs without", large.after_mb / large.before_mb, 1.5, "x");
@@ -404,7 +348,9 @@ void Print(const QList<Result>& results) {
     }
     Check("slowest first page of results (3+ characters)", worst_ms, 50, " ms");
     if (results.size() > 1)
-        Check("largest ratio of a query's time, largest vs smallest file", worst_ratio, 20, "x");
+        Check(qPrintable(QStringLiteral("largest ratio of a query's time to its time at %1")
+                             .arg(small.size)),
+              worst_ratio, 20, "x");
 }
 
 }  // namespace

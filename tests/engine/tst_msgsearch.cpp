@@ -40,6 +40,22 @@ QStringList Messages(const MsgSearchItemInfoPointers& items) {
     return found;
 }
 
+// The engine as the main window runs it; the records no test looks at are freed.
+struct Engine {
+    MsgController controller;
+    QObject context;
+
+    Engine() {
+        controller.Init();
+        QObject::connect(controller.Parse(), &MsgParse::update_connect_list_ui, &context,
+                         [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
+        QObject::connect(controller.Parse(), &MsgParse::msgs_sys_has_receive, &context,
+                         [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
+        QObject::connect(controller.Loader(), &MsgLoader::msg_load_ready, &context,
+                         [](MessageItemInfoPointers list) { qDeleteAll(list); });
+    }
+};
+
 }  // namespace
 
 class TestMsgSearch : public QObject {
@@ -100,15 +116,8 @@ void TestMsgSearch::findsTheDemoHistoryAndOpensAtAResult() {
     SimServer sim(2000, 300);
     QVERIFY(sim.IsRunning());
     QVERIFY(SignInAs("zhanglei", 10001, sim.UnitRecord(), sim.OpenSession("zhanglei")));
-    MsgController controller;
-    controller.Init();
-    QObject context;
-    connect(controller.Parse(), &MsgParse::update_connect_list_ui, &context,
-            [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
-    connect(controller.Parse(), &MsgParse::msgs_sys_has_receive, &context,
-            [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-    connect(controller.Loader(), &MsgLoader::msg_load_ready, &context,
-            [](MessageItemInfoPointers list) { qDeleteAll(list); });
+    Engine engine;
+    MsgController& controller = engine.controller;
     QueuedSpy ready(controller.Search(), &MsgSearch::msg_search_ready);
     QueuedSpy around(controller.Loader(), &MsgLoader::msg_around_ready);
     controller.Start();
@@ -156,15 +165,8 @@ void TestMsgSearch::indexesAnExistingFileBetweenPolls() {
         MessageStore::Insert(msg);
     }
     SqlExec::Commit();
-    MsgController controller;
-    controller.Init();
-    QObject context;
-    connect(controller.Parse(), &MsgParse::update_connect_list_ui, &context,
-            [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
-    connect(controller.Parse(), &MsgParse::msgs_sys_has_receive, &context,
-            [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-    connect(controller.Loader(), &MsgLoader::msg_load_ready, &context,
-            [](MessageItemInfoPointers list) { qDeleteAll(list); });
+    Engine engine;
+    MsgController& controller = engine.controller;
     QueuedSpy ready(controller.Search(), &MsgSearch::msg_search_ready);
     controller.Start();
 
