@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "BtnWithBubble.h"
+#include "MessagePageMgr.h"
 #include "base/Account.h"
 #include "base/WorkerThread.h"
 #include "engine/AvatarDownloader.h"
@@ -42,12 +43,6 @@ const int kMaximiseBelowWidth = 901;
 const int kAvatarRequestDelayMs = 2000;
 const int kAvatarRecheckDelayMs = 3000;
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
-
-// Records that cross threads belong to the receiver.
-template <typename Record>
-void FreeRecords(const QList<Record*>& records) {
-    qDeleteAll(records);
-}
 }  // namespace
 
 MainWidget::MainWidget(QWidget* parent) : QWidget(parent) {
@@ -64,6 +59,7 @@ MainWidget::~MainWidget() {
     worker_thread::Stop(this, &MainWidget::quit_avatar_download_thread, avatar_thread_,
                         avatar_downloader_);
     StopUpdateDownload();
+    delete msg_page_mgr_;
     // Joins the engine's threads before the widgets they report to are gone.
     delete msg_controller_;
 }
@@ -82,6 +78,7 @@ void MainWidget::Init() {
     CreateEngine();
     CreateUpdateDownload();
     ConnectLeftPanel();
+    ConnectPages();
 }
 
 void MainWidget::SetUserId(const QString& usr_id) {
@@ -128,10 +125,6 @@ void MainWidget::CreateEngine() {
     msg_controller_->Init();
     EngineMetaTypes::Register();
     MsgParse* parse = msg_controller_->Parse();
-    connect(parse, &MsgParse::msgs_sys_has_receive, this, &MainWidget::OnSysMsgsReady,
-            Qt::QueuedConnection);
-    connect(msg_controller_->Loader(), &MsgLoader::msg_load_ready, this,
-            &MainWidget::OnMsgPageReady, Qt::QueuedConnection);
     connect(msg_controller_->Downloader(), &ResourceDownloader::play_audio_file, this,
             &MainWidget::OnPlayAudioFile, Qt::QueuedConnection);
     connect(parse, &MsgParse::update_msg_count_to_bubble_on_main_wid, this,
@@ -185,12 +178,41 @@ void MainWidget::StopUpdateDownload() {
     update_thread_ = nullptr;
 }
 
-void MainWidget::OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs) {
-    FreeRecords(sys_msgs);
-}
-
-void MainWidget::OnMsgPageReady(MessageItemInfoPointers messages) {
-    FreeRecords(messages);
+void MainWidget::ConnectPages() {
+    const auto queued = Qt::QueuedConnection;
+    MessagePageMgr* pages = msg_page_mgr_;
+    MsgParse* parse = msg_controller_->Parse();
+    MsgLoader* loader = msg_controller_->Loader();
+    ResourceDownloader* downloader = msg_controller_->Downloader();
+    connect(connect_wid_, &ConnectWid::connect_item_changed, pages,
+            &MessagePageMgr::OnConnectItemChanged);
+    connect(parse, &MsgParse::msgs_sys_has_receive, pages, &MessagePageMgr::OnUpdateMsgSysPage,
+            queued);
+    connect(pages, &MessagePageMgr::update_msg_page, loader, &MsgLoader::OnUpdateMsgPage, queued);
+    connect(loader, &MsgLoader::msg_load_ready, pages, &MessagePageMgr::OnMsgPageDataReady, queued);
+    connect(loader, &MsgLoader::msg_null_load_ready, pages, &MessagePageMgr::OnMsgPageNullData,
+            queued);
+    // A click on a picture, voice or video opens what is there and fetches what is not.
+    connect(pages, &MessagePageMgr::download_and_play_resource, downloader,
+            &ResourceDownloader::OnOpenResource, queued);
+    connect(pages, &MessagePageMgr::download_and_open_resource_send_by_myself, downloader,
+            &ResourceDownloader::OnOpenResourceSendByMySelf, queued);
+    connect(downloader, &ResourceDownloader::download_res_send_by_myself_reback, pages,
+            &MessagePageMgr::OnDownloadResSendByMyselfReback, queued);
+    connect(downloader, &ResourceDownloader::update_download_percent, pages,
+            &MessagePageMgr::OnUpdateDownloadPercent, queued);
+    connect(downloader, &ResourceDownloader::resource_downloaded, pages,
+            &MessagePageMgr::OnResourceDownloaded, queued);
+    connect(pages, &MessagePageMgr::update_isread_state, msg_controller_->SendReceive(),
+            &MsgSendReceive::OnMsgIsReaded, queued);
+    connect(pages, &MessagePageMgr::send_msg, parse, &MsgParse::OnMsgSend, queued);
+    connect(pages, &MessagePageMgr::re_send_msg, parse, &MsgParse::OnMsgReSend, queued);
+    // The stored row of a message sent from a page: a re-send replaces that row.
+    connect(parse, &MsgParse::req_send_msg, pages, &MessagePageMgr::OnOwnMessageStored, queued);
+    connect(parse, &MsgParse::update_msg_send_reback_state, pages,
+            &MessagePageMgr::OnUpdateMsgStateReback, queued);
+    connect(parse, &MsgParse::update_msg_is_read, pages, &MessagePageMgr::OnUpdateMsgIsRead,
+            queued);
 }
 
 void MainWidget::SetupUI() {
@@ -215,12 +237,12 @@ void MainWidget::BuildPages() {
     msg_frame_ = frame(stacked_wid_, "msg_frame");
     connect_wid_ = new ConnectWid(msg_frame_);
     connect_wid_->Init();
-    msg_page_bg_ = frame(msg_frame_, "msg_page_bg");
+    msg_page_mgr_ = new MessagePageMgr;
     auto* msg_layout = new QHBoxLayout(msg_frame_);
     msg_layout->setContentsMargins(0, 0, 0, 0);
     msg_layout->setSpacing(0);
     msg_layout->addWidget(connect_wid_);
-    msg_layout->addWidget(msg_page_bg_, 1);
+    msg_layout->addWidget(msg_page_mgr_->Frame(), 1);
     stacked_wid_->addWidget(msg_frame_);
     BuildSchedulePage();
 }
@@ -390,6 +412,8 @@ void MainWidget::ShowOnMessagePage() {
 void MainWidget::OnOpenChatView(int other_id) {
     qDebug() << "MainWidget::OnOpenChatView: " << other_id;
     ShowOnMessagePage();
+    connect_wid_->SelectConversation(other_id);
+    msg_page_mgr_->OnConnectItemChanged(other_id, QString());
 }
 
 void MainWidget::OnOpenEmailView() {

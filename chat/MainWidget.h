@@ -4,14 +4,11 @@
 #include <QWidget>
 #include <functional>
 
-#include "engine/ConnectListItemInfo.h"
-#include "engine/MessageItemInfo.h"
-#include "engine/MessageSysItemInfo.h"
-
 class AvatarDownloader;
 class BtnWithBubble;
 class ConnectWid;
 class LoginWatchdog;
+class MessagePageMgr;
 class MsgController;
 class QButtonGroup;
 class QFrame;
@@ -37,6 +34,7 @@ public:
     // download.
     void StartEngine();
     MsgController* Engine() const { return msg_controller_; }
+    MessagePageMgr* PageMgr() const { return msg_page_mgr_; }
     LoginWatchdog* Watchdog() const { return login_watchdog_; }
     // The login name of the signed-in user (also the name of the account folder); starts the
     // avatar thread.
@@ -63,11 +61,6 @@ public slots:
     void OnPlayAudioFile(const QString& res_path);
     void OnCatchExceptions();
 
-private slots:
-    // Record lists for the pages that this window does not show yet.
-    void OnSysMsgsReady(MessageSysItemInfoPointers sys_msgs);
-    void OnMsgPageReady(MessageItemInfoPointers messages);
-
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -85,6 +78,8 @@ private:
     void CreateAvatarDownloader();
     // The conversation list, the contacts and the avatars they ask for.
     void ConnectLeftPanel();
+    // The conversation pages and the engine workers they talk to.
+    void ConnectPages();
     void OnAvatarReady(int other_id);
     void ShowOnMessagePage();
     void OnMaxBtn();
@@ -106,6 +101,7 @@ private:
     bool update_started_ = false;
     AvatarDownloader* avatar_downloader_ = nullptr;
     QThread* avatar_thread_ = nullptr;
+    MessagePageMgr* msg_page_mgr_ = nullptr;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;
@@ -120,6 +116,5 @@ private:
     QStackedWidget* stacked_wid_ = nullptr;
     QFrame* msg_frame_ = nullptr;
     ConnectWid* connect_wid_ = nullptr;
-    QFrame* msg_page_bg_ = nullptr;
     SchedulePage* schedule_page_ = nullptr;
 };

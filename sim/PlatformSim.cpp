@@ -66,7 +66,7 @@ void PlatformSim::Impl::Build() {
     control = std::make_unique<ControlService>(*context, faults);
     router = std::make_unique<SimRouter>(*context, *control);
     if (db.IsNew())
-        DemoSeeder::Seed(demo, *messenger, sim_clock::Now());
+        DemoSeeder::Seed(demo, *messenger, sim_clock::Now(), options.long_threads);
     bot = std::make_unique<EchoBot>(demo, *messenger,
                                     std::chrono::milliseconds(options.echo_delay_ms));
     messenger->SetListener([this](int64_t recipient, const StoredMessage& message) {

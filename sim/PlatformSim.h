@@ -20,6 +20,9 @@ struct SimOptions {
     // How long the answering demo user takes to reply.
     int echo_delay_ms = 1500;
     bool verbose = false;
+    // Also write the demo's long conversations (hundreds of messages) into a new database. The
+    // command-line simulator does; tests keep each demo history within one poll reply.
+    bool long_threads = false;
     // Receives the log lines; empty: standard output.
     std::function<void(const std::string& line)> log;
 };

@@ -27,6 +27,7 @@ const char kUsage[] =
     "Commands take --port N to reach a simulator on another port (default 8770).\n";
 
 bool ServerOptions(const std::vector<std::string>& args, SimOptions* options) {
+    options->long_threads = true;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool has_value = i + 1 < args.size();

@@ -101,6 +101,17 @@ void LoadMessages(const json& root, DemoData& d) {
         item.read = Flag(h, "Read", false);
         d.history.push_back(item);
     }
+    for (const json& t : root.value("threads", json::array())) {
+        DemoThread thread;
+        thread.members = Ids(t, "Members");
+        thread.count = static_cast<int>(Num(t, "Count"));
+        thread.days = static_cast<int>(Num(t, "Days", 1));
+        thread.last_days = static_cast<int>(Num(t, "LastDays"));
+        for (const json& line : t.value("Lines", json::array()))
+            thread.lines.push_back(line.get<std::string>());
+        if (thread.members.size() == 2 && !thread.lines.empty())
+            d.threads.push_back(thread);
+    }
 }
 
 // A lesson or entry with "Days" stands for one entry on each of those weekdays.

@@ -45,6 +45,15 @@ struct DemoHistory {
     bool read = false;
 };
 
+// A long conversation between two users, written into the history message by message: `count`
+// messages in sittings of a few minutes spread over `days` days up to `last_days` days ago,
+// each text taken from `lines` in turn.
+struct DemoThread {
+    std::vector<int64_t> members;
+    int count = 0, days = 0, last_days = 0;
+    std::vector<std::string> lines;
+};
+
 struct DemoTerm {
     std::string id, name;
     int weeks_before = 0, weeks = 0;
@@ -103,6 +112,7 @@ public:
     std::vector<DemoGroup> groups;
     std::vector<DemoCategory> categories;
     std::vector<DemoHistory> history;
+    std::vector<DemoThread> threads;
     std::vector<DemoTerm> terms;
     std::vector<DemoSectionGroup> sections;
     std::vector<DemoEntry> schedule;

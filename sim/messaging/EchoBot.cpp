@@ -68,7 +68,7 @@ std::string EchoBot::AnswerText(const StoredMessage& message) {
         case 2:
             return "收到了你发的文件「" + name + "」";
         case 3:
-            return "收到了你发的图片[强]";
+            return "收到了你发的图片[棒]";
         case 4:
             return "收到了你的语音";
         case 5:

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QListWidget>
+#include <QSet>
+#include <QString>
+#include <unordered_map>
+
+#include "Bubble.h"
+
+class DownloadRegistry;
+class MessageItem;
+
+// The scrolling list of one conversation, one row per Bubble. Only rows near the visible part
+// have a widget: a list of thousands of widgets would move every one of them at each layout and
+// each scroll step. A row's height is measured once, with its widget, when it is added.
+class ChatView : public QListWidget {
+    Q_OBJECT
+public:
+    explicit ChatView(QWidget* parent = nullptr);
+
+    // Places the bubble at the end, or at the top when `at_top`.
+    void AddItem(const Bubble& bubble, bool at_top);
+    // The same at `row`; -1 appends.
+    void InsertItem(const Bubble& bubble, int row);
+    void InsertItems(const QList<Bubble>& bubbles, int row);
+    void RemoveRow(int row);
+    // The bubble of `row`; null outside the list.
+    Bubble* BubbleAt(int row) const;
+    // Sets the send state of `row`, on its widget too when it has one.
+    void SetState(int row, int state);
+    // Shows new content in `row` (a picture that arrived), measured again.
+    void SetContent(int row, const QString& content);
+    // The widget of `row` when it has one.
+    MessageItem* ItemAt(int row) const;
+    // How many rows have a widget now.
+    int WidgetCount() const { return realized_.size(); }
+
+    // Where file bubbles register their downloads (the page manager's registry).
+    DownloadRegistry* Downloads() const { return downloads_; }
+    void SetDownloads(DownloadRegistry* downloads) { downloads_ = downloads; }
+
+    void doItemsLayout() override;
+
+signals:
+    void download_and_play_resource(int msg_type, QString url);
+    void download_and_open_resource_send_by_myself(int msg_type, QString url);
+    // A failed bubble asks its page to send the message of `row` again.
+    void resend_item(QListWidgetItem* row);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    MessageItem* Realize(QListWidgetItem* list_item);
+    // Gives the row a widget, if it has none, and its height from it.
+    void Measure(QListWidgetItem* list_item);
+    void Release(QListWidgetItem* list_item);
+    // Gives the rows near the visible part a widget and takes it from the others.
+    void RealizeVisible();
+    // The first row whose bottom lies at or below `y` (viewport coordinates).
+    int FirstRowBelow(int y) const;
+
+    DownloadRegistry* downloads_ = nullptr;
+    std::unordered_map<const QListWidgetItem*, Bubble> bubbles_;
+    QSet<QListWidgetItem*> realized_;
+    bool realizing_ = false;
+};

@@ -1,0 +1,177 @@
+#include "MessagePageMgr.h"
+
+#include <QDebug>
+#include <QEvent>
+#include <QFrame>
+#include <QStackedWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "ChatView.h"
+#include "MessagePage.h"
+#include "engine/ExternalLink.h"
+
+MessagePageMgr::MessagePageMgr(QObject* parent) : QObject(parent) {
+    frame_ = new QFrame;
+    frame_->setObjectName(QStringLiteral("msg_page_bg"));
+    frame_->installEventFilter(this);
+    auto* layout = new QVBoxLayout(frame_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    stack_ = new QStackedWidget(frame_);
+    layout->addWidget(stack_);
+    sys_page_ = new QFrame(stack_);
+    sys_page_->setObjectName(QStringLiteral("page_sys_bg_frame"));
+    page_indexes_.insert(0, stack_->addWidget(sys_page_));
+    CreateLinkThread();
+}
+
+MessagePageMgr::~MessagePageMgr() {
+    emit quit_external_link_thread();
+    link_thread_->wait();
+    // Placed in a window, the frame goes with it; alone, it goes with the manager.
+    if (frame_ && !frame_->parentWidget())
+        delete frame_;
+    qDebug() << "MessagePageMgr::~MessagePageMgr";
+}
+
+void MessagePageMgr::CreateLinkThread() {
+    external_link_ = new ExternalLink;
+    link_thread_ = new QThread;
+    connect(link_thread_, &QThread::started, external_link_, &ExternalLink::OnStart,
+            Qt::QueuedConnection);
+    connect(link_thread_, &QThread::finished, external_link_, &QObject::deleteLater,
+            Qt::DirectConnection);
+    connect(link_thread_, &QThread::finished, link_thread_, &QObject::deleteLater,
+            Qt::DirectConnection);
+    connect(this, &MessagePageMgr::quit_external_link_thread, link_thread_, &QThread::quit,
+            Qt::DirectConnection);
+    external_link_->moveToThread(link_thread_);
+    link_thread_->start(QThread::InheritPriority);
+}
+
+QFrame* MessagePageMgr::Frame() const {
+    return frame_;
+}
+
+MessagePage* MessagePageMgr::Page(int other_id) const {
+    if (!page_indexes_.contains(other_id))
+        return nullptr;
+    return qobject_cast<MessagePage*>(stack_->widget(page_indexes_.value(other_id)));
+}
+
+QWidget* MessagePageMgr::CurrentWidget() const {
+    return stack_->currentWidget();
+}
+
+bool MessagePageMgr::OnScreen(int other_id) const {
+    MessagePage* page = Page(other_id);
+    return page && other_id == current_id_ && stack_->currentWidget() == page &&
+           frame_->isVisible();
+}
+
+MessagePage* MessagePageMgr::CreatePage(int other_id) {
+    auto* page = new MessagePage(other_id, stack_);
+    page->View()->SetDownloads(&downloads_);
+    if (names_.contains(other_id))
+        page->SetTitle(names_.value(other_id));
+    page_indexes_.insert(other_id, stack_->count());
+    stack_->addWidget(page);
+    const auto queued = Qt::QueuedConnection;
+    connect(page, &MessagePage::scroll_to_top, this, &MessagePageMgr::update_msg_page, queued);
+    connect(page->View(), &ChatView::download_and_play_resource, this,
+            &MessagePageMgr::download_and_play_resource, queued);
+    connect(page->View(), &ChatView::download_and_open_resource_send_by_myself, this,
+            &MessagePageMgr::download_and_open_resource_send_by_myself, queued);
+    connect(page, &MessagePage::send_msg, this, &MessagePageMgr::send_msg, queued);
+    connect(page, &MessagePage::re_send_msg, this, &MessagePageMgr::re_send_msg, queued);
+    connect(page, &MessagePage::receive_msg_on_chat, this, &MessagePageMgr::update_isread_state,
+            queued);
+    return page;
+}
+
+void MessagePageMgr::OnConnectItemChanged(int other_id, QString other_name) {
+    qDebug() << "MessagePageMgr::OnConnectItemChanged:" << other_id << other_name;
+    if (!other_name.isEmpty())
+        names_.insert(other_id, other_name);
+    if (!page_indexes_.contains(other_id)) {
+        stack_->setCurrentWidget(CreatePage(other_id));
+        current_id_ = other_id;
+        emit update_msg_page(other_id, 0, 0);
+    } else {
+        stack_->setCurrentIndex(page_indexes_.value(other_id));
+        if (MessagePage* page = Page(other_id)) {
+            page->ScrollToBottom();
+            current_id_ = other_id;
+            if (page->IsEmpty())
+                emit update_msg_page(other_id, 0, 0);
+        }
+    }
+    emit update_isread_state(other_id);
+}
+
+void MessagePageMgr::OnMsgPageDataReady(MessageItemInfoPointers messages) {
+    if (!messages.isEmpty()) {
+        // Records of a conversation that has no page are dropped.
+        if (MessagePage* page = Page(messages.first()->other_id))
+            page->Fill(messages, OnScreen(page->OtherId()));
+    }
+    qDeleteAll(messages);
+}
+
+void MessagePageMgr::OnMsgPageNullData(int other_id) {
+    MessagePage* page = Page(other_id);
+    const QString name = names_.value(other_id);
+    if (page && !name.isEmpty())
+        page->SetTitle(name);
+}
+
+void MessagePageMgr::OnUpdateDownloadPercent(QHash<QString, QString> message_id_percent) {
+    downloads_.Update(message_id_percent);
+}
+
+void MessagePageMgr::OnUpdateMsgSysPage(MessageSysItemInfoPointers messages) {
+    qDeleteAll(messages);
+}
+
+void MessagePageMgr::OnUpdateMsgStateReback(int other_id, int tmp_msg_id, int state,
+                                            QString err_msg_or_msg_id) {
+    if (MessagePage* page = Page(other_id))
+        page->UpdateSendState(tmp_msg_id, state, err_msg_or_msg_id);
+}
+
+void MessagePageMgr::OnUpdateMsgIsRead(int other_id, int message_id) {
+    if (MessagePage* page = Page(other_id))
+        page->MarkRead(message_id);
+}
+
+void MessagePageMgr::OnDownloadResSendByMyselfReback(QString message) {
+    qDebug().noquote() << "MessagePageMgr::OnDownloadResSendByMyselfReback:" << message;
+}
+
+void MessagePageMgr::OnResourceDownloaded(int msg_type, QString reference, QString local_path) {
+    for (auto it = page_indexes_.constBegin(); it != page_indexes_.constEnd(); ++it) {
+        if (MessagePage* page = Page(it.key()))
+            page->ShowAttachment(msg_type, reference, local_path);
+    }
+}
+
+void MessagePageMgr::OnOwnMessageStored(int other_id, QString, int client_message_id, int msg_type,
+                                        QString content_or_local_url) {
+    if (MessagePage* page = Page(other_id))
+        page->TakeClientId(client_message_id, msg_type, content_or_local_url);
+}
+
+bool MessagePageMgr::eventFilter(QObject* watched, QEvent* event) {
+    // Back on screen (window shown again, message page chosen again): what came meanwhile in
+    // the open conversation is read now, not while nobody looked.
+    if (watched == frame_ && event->type() == QEvent::Show) {
+        if (MessagePage* page = Page(current_id_)) {
+            if (stack_->currentWidget() == page) {
+                page->ScrollToBottom();
+                emit update_isread_state(current_id_);
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "DownloadRegistry.h"
+#include "engine/MessageItemInfo.h"
+#include "engine/MessageSysItemInfo.h"
+
+class ExternalLink;
+class MessagePage;
+class QFrame;
+class QStackedWidget;
+class QThread;
+class QWidget;
+
+// The right-hand side of the message page: one page per opened conversation in a stack, the
+// system-message page at index 0. Routes what the engine sends back to the right page and
+// passes the pages' requests on as its own signals. Record lists it receives are its own: each
+// is freed here once it has been shown.
+class MessagePageMgr : public QObject {
+    Q_OBJECT
+public:
+    explicit MessagePageMgr(QObject* parent = nullptr);
+    ~MessagePageMgr() override;
+
+    // The frame holding the stack, for the main window's layout.
+    QFrame* Frame() const;
+    MessagePage* Page(int other_id) const;
+    QWidget* CurrentWidget() const;
+    // The conversation opened last; kNone before the first.
+    int CurrentId() const { return current_id_; }
+    DownloadRegistry& Downloads() { return downloads_; }
+
+    static constexpr int kNone = -0x7fffffff;
+
+signals:
+    void update_msg_page(int other_id, int from_id, int to_id);
+    void download_and_play_resource(int msg_type, QString url);
+    void download_and_open_resource_send_by_myself(int msg_type, QString url);
+    void update_isread_state(int other_id);
+    void quit_external_link_thread();
+    void send_msg(int other_id, QString other_name, int msg_type, int tmp_msg_id,
+                  QString content_or_local_url);
+    void re_send_msg(int client_msg_id, int other_id, QString other_name, int msg_type,
+                     int tmp_msg_id, QString content_or_local_url);
+
+public slots:
+    void OnConnectItemChanged(int other_id, QString other_name);
+    void OnMsgPageDataReady(MessageItemInfoPointers messages);
+    void OnMsgPageNullData(int other_id);
+    void OnUpdateDownloadPercent(QHash<QString, QString> message_id_percent);
+    void OnUpdateMsgSysPage(MessageSysItemInfoPointers messages);
+    void OnUpdateMsgStateReback(int other_id, int tmp_msg_id, int state, QString err_msg_or_msg_id);
+    void OnUpdateMsgIsRead(int other_id, int message_id);
+    void OnDownloadResSendByMyselfReback(QString message);
+    // An image, voice or video arrived on disk: the bubbles showing it are redrawn.
+    void OnResourceDownloaded(int msg_type, QString reference, QString local_path);
+    // A message sent from a page was stored with its row id (the id a re-send replaces).
+    void OnOwnMessageStored(int other_id, QString other_name, int client_message_id, int msg_type,
+                            QString content_or_local_url);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateLinkThread();
+    MessagePage* CreatePage(int other_id);
+    // The page counts as looked at: it is the current one and the window shows it.
+    bool OnScreen(int other_id) const;
+
+    QPointer<QFrame> frame_;
+    QStackedWidget* stack_ = nullptr;
+    QWidget* sys_page_ = nullptr;
+    QHash<int, int> page_indexes_;
+    QMap<int, QString> names_;
+    int current_id_ = kNone;
+    DownloadRegistry downloads_;
+    ExternalLink* external_link_ = nullptr;
+    QThread* link_thread_ = nullptr;
+};
