@@ -1,14 +1,19 @@
 #include "MessagePageMgr.h"
 
 #include <QDebug>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QThread>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "ChatView.h"
 #include "MessagePage.h"
+#include "MessagePageSys.h"
 #include "engine/ExternalLink.h"
 
 MessagePageMgr::MessagePageMgr(QObject* parent) : QObject(parent) {
@@ -20,8 +25,7 @@ MessagePageMgr::MessagePageMgr(QObject* parent) : QObject(parent) {
     layout->setSpacing(0);
     stack_ = new QStackedWidget(frame_);
     layout->addWidget(stack_);
-    sys_page_ = new QFrame(stack_);
-    sys_page_->setObjectName(QStringLiteral("page_sys_bg_frame"));
+    sys_page_ = new MessagePageSys(stack_);
     page_indexes_.insert(0, stack_->addWidget(sys_page_));
     CreateLinkThread();
 }
@@ -46,8 +50,26 @@ void MessagePageMgr::CreateLinkThread() {
             Qt::DirectConnection);
     connect(this, &MessagePageMgr::quit_external_link_thread, link_thread_, &QThread::quit,
             Qt::DirectConnection);
+    connect(sys_page_, &MessagePageSys::req_sys_msg_external_link, external_link_,
+            &ExternalLink::OnOpenSysMsg, Qt::QueuedConnection);
+    connect(external_link_, &ExternalLink::open_link, this, &MessagePageMgr::OpenLink,
+            Qt::QueuedConnection);
+    connect(external_link_, &ExternalLink::dont_support_on_pc, this, &MessagePageMgr::SayNotOnPc,
+            Qt::QueuedConnection);
     external_link_->moveToThread(link_thread_);
     link_thread_->start(QThread::InheritPriority);
+}
+
+void MessagePageMgr::OpenLink(const QString& link) {
+    qDebug().noquote() << "MessagePageMgr::OpenLink:" << link;
+    QDesktopServices::openUrl(QUrl(link));
+}
+
+void MessagePageMgr::SayNotOnPc() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("提示"),
+                    QStringLiteral("PC客户端暂未上线，请到手机端查看。敬请期待"), QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
 }
 
 QFrame* MessagePageMgr::Frame() const {
@@ -131,6 +153,7 @@ void MessagePageMgr::OnUpdateDownloadPercent(QHash<QString, QString> message_id_
 }
 
 void MessagePageMgr::OnUpdateMsgSysPage(MessageSysItemInfoPointers messages) {
+    sys_page_->Refill(messages);
     qDeleteAll(messages);
 }
 

@@ -12,6 +12,7 @@
 
 class ExternalLink;
 class MessagePage;
+class MessagePageSys;
 class QFrame;
 class QStackedWidget;
 class QThread;
@@ -30,6 +31,8 @@ public:
     // The frame holding the stack, for the main window's layout.
     QFrame* Frame() const;
     MessagePage* Page(int other_id) const;
+    MessagePageSys* SysPage() const { return sys_page_; }
+    ExternalLink* Links() const { return external_link_; }
     QWidget* CurrentWidget() const;
     // The conversation opened last; kNone before the first.
     int CurrentId() const { return current_id_; }
@@ -68,13 +71,15 @@ protected:
 
 private:
     void CreateLinkThread();
+    void OpenLink(const QString& link);
+    void SayNotOnPc();
     MessagePage* CreatePage(int other_id);
     // The page counts as looked at: it is the current one and the window shows it.
     bool OnScreen(int other_id) const;
 
     QPointer<QFrame> frame_;
     QStackedWidget* stack_ = nullptr;
-    QWidget* sys_page_ = nullptr;
+    MessagePageSys* sys_page_ = nullptr;
     QHash<int, int> page_indexes_;
     QMap<int, QString> names_;
     int current_id_ = kNone;

@@ -15,6 +15,13 @@ public:
     explicit ExternalLink(QObject* parent = nullptr);
     ~ExternalLink() override;
 
+    // The page of a category relative to the unit's base, given the message's url and whether
+    // its row was found; empty when there is none. `unsupported`: the kind cannot be opened on
+    // the PC.
+    static QString PathFor(int remind_id, const QString& url, bool found, bool* unsupported);
+    // "<unit base>/<path>", with "http://" in front when it has no scheme yet.
+    static QString LinkFor(const QString& unit_base, const QString& path);
+
 signals:
     void dont_support_on_pc();
     void open_link(QString link);
@@ -22,6 +29,7 @@ signals:
 public slots:
     // Creates the request object on the worker thread.
     void OnStart();
+    void OnOpenSysMsg(int remind_id, int message_id);
 
 private:
     AccountMap account_;

@@ -23,6 +23,8 @@ const KnownPage kPages[] = {
     {"davedevo/msgmail/docsubmit.aspx", "电子公文"},
     {"davedevo/meetingroomapply/mymeeting.aspx", "我的会议"},
     {"web/notice/noticeview.aspx", "通知详情"},
+    {"web/notice/noticeaudit.aspx", "通知审核进度"},
+    {"davedevo/affair/affairview.aspx", "事务详情"},
 };
 
 }  // namespace
