@@ -79,6 +79,7 @@ private slots:
     void typedTextIsSentOnReturn();
     void droppedFilesAreSentInOrder();
     void pastedPicturesGetTheirOwnFiles();
+    void pastedVideoIsSentWithAThumbnail();
     void sendResultsAndReadMarks();
     void failedMessagesAreSentAgain();
     void unansweredSendsShowAsFailed();
@@ -267,6 +268,31 @@ void TestMessagePage::pastedPicturesGetTheirOwnFiles() {
 
     QCOMPARE(PasteFiles::UniquePath(dir.path(), "班会.2024", "PNG"),
              dir.filePath("班会.2024_1.PNG"));
+}
+
+void TestMessagePage::pastedVideoIsSentWithAThumbnail() {
+    ShownPage shown;
+    QSignalSpy sent(&shown.page, &MessagePage::send_msg);
+    QTemporaryDir dir;
+    // Not a video the tool can read: the bubble shows a blank frame instead.
+    const QString video = dir.filePath("运动会 开幕.MP4");
+    QFile file(video);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a video");
+    file.close();
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(video)});
+    QApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(shown.page.Input(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.at(0), QVariantList({kWangFang, "王芳", 5, 1, video}));
+    const Bubble* bubble = shown.page.View()->BubbleAt(shown.page.View()->count() - 1);
+    QCOMPARE(bubble->local_path, video);
+    const QRegularExpression picture("src='([^']+)' width='169' height='225'");
+    const QRegularExpressionMatch match = picture.match(bubble->content);
+    QVERIFY2(match.hasMatch(), qPrintable(bubble->content));
+    QVERIFY(QFileInfo(match.captured(1)).fileName().startsWith("运动会 开幕_"));
+    QCOMPARE(QImage(match.captured(1)).size(), QSize(360, 480));
 }
 
 void TestMessagePage::sendResultsAndReadMarks() {
