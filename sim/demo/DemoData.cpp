@@ -108,7 +108,7 @@ void LoadMessages(const json& root, DemoData& d) {
         thread.days = static_cast<int>(Num(t, "Days", 1));
         thread.last_days = static_cast<int>(Num(t, "LastDays"));
         for (const json& line : t.value("Lines", json::array()))
-            thread.lines.push_back(line.get<std::string>());
+            thread.lines.push_back({Num(line, "From"), Str(line, "Text")});
         if (thread.members.size() == 2 && !thread.lines.empty())
             d.threads.push_back(thread);
     }

@@ -45,13 +45,18 @@ struct DemoHistory {
     bool read = false;
 };
 
+struct DemoLine {
+    int64_t from = 0;
+    std::string text;
+};
+
 // A long conversation between two users, written into the history message by message: `count`
 // messages in sittings of a few minutes spread over `days` days up to `last_days` days ago,
-// each text taken from `lines` in turn.
+// each one the next of `lines`, sent by its member to the other.
 struct DemoThread {
     std::vector<int64_t> members;
     int count = 0, days = 0, last_days = 0;
-    std::vector<std::string> lines;
+    std::vector<DemoLine> lines;
 };
 
 struct DemoTerm {

@@ -21,8 +21,7 @@ int MinutesIntoDay(int64_t now) {
 }
 
 // The messages of a long conversation: sittings of six messages a few minutes apart during
-// working hours, spread over the days, the two members taking turns with now and then two
-// messages in a row.
+// working hours, spread over the days.
 std::vector<DemoHistory> Expand(const DemoThread& thread, int64_t now) {
     std::vector<DemoHistory> items;
     const int sittings = (thread.count + kPerSitting - 1) / kPerSitting;
@@ -32,12 +31,13 @@ std::vector<DemoHistory> Expand(const DemoThread& thread, int64_t now) {
         const int days_back = thread.last_days + thread.days -
                               (sittings > 1 ? sitting * thread.days / (sittings - 1) : 0);
         const int hour = 8 + (sitting * 5) % 9;
+        const DemoLine& line = thread.lines.at(static_cast<size_t>(i) % thread.lines.size());
         DemoHistory item;
-        item.from = thread.members.at((i + i / 3) % 2);
-        item.to = thread.members.at(1 - (i + i / 3) % 2);
+        item.from = line.from;
+        item.to = line.from == thread.members.at(0) ? thread.members.at(1) : thread.members.at(0);
         item.minutes =
             midnight - days_back * 1440 + hour * 60 + (sitting * 7) % 50 + (i % kPerSitting) * 3;
-        item.text = thread.lines.at(static_cast<size_t>(i) % thread.lines.size());
+        item.text = line.text;
         item.read = true;
         items.push_back(item);
     }
