@@ -36,13 +36,13 @@ const char kStateStyle[] =
     "'AlignLeft | AlignVCenter';";
 
 // Avatars never change once stored, so a found one is drawn once for every bubble.
-QPixmap CachedAvatar(int id) {
-    const QString key = QStringLiteral("bubble_avatar_%1").arg(id);
+QPixmap CachedAvatar(int id, qreal pixel_ratio) {
+    const QString key = QStringLiteral("bubble_avatar_%1_%2").arg(id).arg(pixel_ratio);
     QPixmap avatar;
     if (QPixmapCache::find(key, &avatar))
         return avatar;
     avatar = RoundAvatar::FromFolder(Account::AvatarPath(), QString::number(id),
-                                     QSize(kAvatarPictureSize, kAvatarPictureSize));
+                                     QSize(kAvatarPictureSize, kAvatarPictureSize), pixel_ratio);
     if (!avatar.isNull())
         QPixmapCache::insert(key, avatar);
     return avatar;
@@ -270,7 +270,7 @@ void MessageItem::SetSenderAvatar(int sender_id, const QString& name) {
 
 bool MessageItem::ShowAvatar() {
     ++avatar_lookups_;
-    const QPixmap avatar = CachedAvatar(avatar_id_);
+    const QPixmap avatar = CachedAvatar(avatar_id_, avatar_lab_->devicePixelRatioF());
     if (avatar.isNull()) {
         avatar_lab_->setStyleSheet(QLatin1String(kDefaultAvatar));
         return false;

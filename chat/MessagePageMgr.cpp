@@ -89,7 +89,7 @@ QWidget* MessagePageMgr::CurrentWidget() const {
 bool MessagePageMgr::OnScreen(int other_id) const {
     MessagePage* page = Page(other_id);
     return page && other_id == current_id_ && stack_->currentWidget() == page &&
-           frame_->isVisible();
+           frame_->isVisible() && !frame_->window()->isMinimized();
 }
 
 MessagePage* MessagePageMgr::CreatePage(int other_id) {
@@ -186,15 +186,32 @@ void MessagePageMgr::OnOwnMessageStored(int other_id, QString, int client_messag
 }
 
 bool MessagePageMgr::eventFilter(QObject* watched, QEvent* event) {
-    // Back on screen (window shown again, message page chosen again): what came meanwhile in
-    // the open conversation is read now, not while nobody looked.
+    // Back on screen (window shown or restored again, message page chosen again): what came
+    // meanwhile in the open conversation is read now, not while nobody looked.
     if (watched == frame_ && event->type() == QEvent::Show) {
-        if (MessagePage* page = Page(current_id_)) {
-            if (stack_->currentWidget() == page) {
-                page->ScrollToBottom();
-                emit update_isread_state(current_id_);
-            }
-        }
+        WatchWindow();
+        ReadShownPage();
+    } else if ((watched == window_ || watched == frame_) &&
+               event->type() == QEvent::WindowStateChange) {
+        ReadShownPage();
     }
     return QObject::eventFilter(watched, event);
+}
+
+void MessagePageMgr::WatchWindow() {
+    QWidget* window = frame_->window();
+    if (window == window_ || window == frame_)
+        return;
+    if (window_)
+        window_->removeEventFilter(this);
+    window_ = window;
+    window_->installEventFilter(this);
+}
+
+void MessagePageMgr::ReadShownPage() {
+    MessagePage* page = Page(current_id_);
+    if (!page || !OnScreen(current_id_))
+        return;
+    page->ScrollToBottom();
+    emit update_isread_state(current_id_);
 }

@@ -76,8 +76,12 @@ private:
     MessagePage* CreatePage(int other_id);
     // The page counts as looked at: it is the current one and the window shows it.
     bool OnScreen(int other_id) const;
+    // Watches the window the frame stands in for being restored from minimised.
+    void WatchWindow();
+    void ReadShownPage();
 
     QPointer<QFrame> frame_;
+    QPointer<QWidget> window_;
     QStackedWidget* stack_ = nullptr;
     MessagePageSys* sys_page_ = nullptr;
     QHash<int, int> page_indexes_;
