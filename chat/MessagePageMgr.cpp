@@ -14,6 +14,7 @@
 #include "ChatView.h"
 #include "MessagePage.h"
 #include "MessagePageSys.h"
+#include "base/WorkerThread.h"
 #include "engine/ExternalLink.h"
 
 MessagePageMgr::MessagePageMgr(QObject* parent) : QObject(parent) {
@@ -31,8 +32,8 @@ MessagePageMgr::MessagePageMgr(QObject* parent) : QObject(parent) {
 }
 
 MessagePageMgr::~MessagePageMgr() {
-    emit quit_external_link_thread();
-    link_thread_->wait();
+    worker_thread::Stop(this, &MessagePageMgr::quit_external_link_thread, link_thread_,
+                        external_link_);
     // Placed in a window, the frame goes with it; alone, it goes with the manager.
     if (frame_ && !frame_->parentWidget())
         delete frame_;
@@ -41,22 +42,14 @@ MessagePageMgr::~MessagePageMgr() {
 
 void MessagePageMgr::CreateLinkThread() {
     external_link_ = new ExternalLink;
-    link_thread_ = new QThread;
-    connect(link_thread_, &QThread::started, external_link_, &ExternalLink::OnStart,
-            Qt::QueuedConnection);
-    connect(link_thread_, &QThread::finished, external_link_, &QObject::deleteLater,
-            Qt::DirectConnection);
-    connect(link_thread_, &QThread::finished, link_thread_, &QObject::deleteLater,
-            Qt::DirectConnection);
-    connect(this, &MessagePageMgr::quit_external_link_thread, link_thread_, &QThread::quit,
-            Qt::DirectConnection);
     connect(sys_page_, &MessagePageSys::req_sys_msg_external_link, external_link_,
             &ExternalLink::OnOpenSysMsg, Qt::QueuedConnection);
     connect(external_link_, &ExternalLink::open_link, this, &MessagePageMgr::OpenLink,
             Qt::QueuedConnection);
     connect(external_link_, &ExternalLink::dont_support_on_pc, this, &MessagePageMgr::SayNotOnPc,
             Qt::QueuedConnection);
-    external_link_->moveToThread(link_thread_);
+    link_thread_ =
+        worker_thread::Attach(this, &MessagePageMgr::quit_external_link_thread, external_link_);
     link_thread_->start(QThread::InheritPriority);
 }
 
