@@ -78,6 +78,13 @@ void ChatView::RemoveRow(int row) {
     delete takeItem(row);
 }
 
+void ChatView::AskAvatar(int id) {
+    if (id == 0 || asked_avatars_.contains(id))
+        return;
+    asked_avatars_.insert(id);
+    emit req_avatar(QString::number(id));
+}
+
 Bubble* ChatView::BubbleAt(int row) const {
     const auto found = bubbles_.find(item(row));
     return found == bubbles_.end() ? nullptr : const_cast<Bubble*>(&found->second);

@@ -36,6 +36,9 @@ public:
     // How many rows have a widget now.
     int WidgetCount() const { return realized_.size(); }
 
+    // Asks once for the picture of a sender whose avatar is not in the folder.
+    void AskAvatar(int id);
+
     // Where file bubbles register their downloads (the page manager's registry).
     DownloadRegistry* Downloads() const { return downloads_; }
     void SetDownloads(DownloadRegistry* downloads) { downloads_ = downloads; }
@@ -47,6 +50,7 @@ signals:
     void download_and_open_resource_send_by_myself(int msg_type, QString url);
     // A failed bubble asks its page to send the message of `row` again.
     void resend_item(QListWidgetItem* row);
+    void req_avatar(QString other_id);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -64,5 +68,6 @@ private:
     DownloadRegistry* downloads_ = nullptr;
     std::unordered_map<const QListWidgetItem*, Bubble> bubbles_;
     QSet<QListWidgetItem*> realized_;
+    QSet<int> asked_avatars_;
     bool realizing_ = false;
 };

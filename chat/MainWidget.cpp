@@ -213,6 +213,8 @@ void MainWidget::ConnectPages() {
             &MessagePageMgr::OnUpdateMsgStateReback, queued);
     connect(parse, &MsgParse::update_msg_is_read, pages, &MessagePageMgr::OnUpdateMsgIsRead,
             queued);
+    connect(pages, &MessagePageMgr::req_avatar, avatar_downloader_,
+            &AvatarDownloader::OnReqOneAvatar, queued);
 }
 
 void MainWidget::SetupUI() {

@@ -265,6 +265,8 @@ void MessageItem::SetSenderAvatar(int sender_id, const QString& name) {
     avatar_lab_->setToolTip(name);
     if (ShowAvatar())
         return;
+    // Nobody may have asked for it yet: a group member seen only here.
+    list_->AskAvatar(sender_id);
     QTimer::singleShot(kAvatarRecheckMs, this, [this] { ShowAvatar(); });
 }
 

@@ -102,6 +102,7 @@ MessagePage* MessagePageMgr::CreatePage(int other_id) {
     connect(page, &MessagePage::re_send_msg, this, &MessagePageMgr::re_send_msg, queued);
     connect(page, &MessagePage::receive_msg_on_chat, this, &MessagePageMgr::update_isread_state,
             queued);
+    connect(page->View(), &ChatView::req_avatar, this, &MessagePageMgr::req_avatar, queued);
     return page;
 }
 

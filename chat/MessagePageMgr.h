@@ -50,6 +50,8 @@ signals:
                   QString content_or_local_url);
     void re_send_msg(int client_msg_id, int other_id, QString other_name, int msg_type,
                      int tmp_msg_id, QString content_or_local_url);
+    // A bubble shows a sender whose picture is not in the avatar folder.
+    void req_avatar(QString other_id);
 
 public slots:
     void OnConnectItemChanged(int other_id, QString other_name);

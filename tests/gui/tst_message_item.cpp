@@ -123,6 +123,7 @@ void TestMessageItem::clicksOnContentAndFailedMark() {
 
 void TestMessageItem::missingAvatarLookedForOnceMore() {
     ChatView view;
+    QSignalSpy asked(&view, &ChatView::req_avatar);
     Bubble late = Make(Bubble::kLeft, 1, MessageHtml::Text("你好"));
     late.avatar_id = 20001;
     Bubble never = late;
@@ -131,6 +132,10 @@ void TestMessageItem::missingAvatarLookedForOnceMore() {
     since.start();
     MessageItem late_item(late, &view);
     MessageItem never_item(never, &view);
+    MessageItem never_again(never, &view);
+    // Each missing picture is asked for once, however many bubbles show it.
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.at(1).at(0).toString(), QString("20002"));
     QLabel* late_avatar = Child(&late_item, "item_avatar_lab");
     QCOMPARE(late_item.AvatarLookups(), 1);
     QVERIFY(late_avatar->pixmap(Qt::ReturnByValue).isNull());
