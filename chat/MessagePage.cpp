@@ -25,6 +25,7 @@
 #include "InputView.h"
 #include "MessageHtml.h"
 #include "PasteFiles.h"
+#include "screenshot/OEScreenshot.h"
 #include "widgets/UiFont.h"
 #include "widgets/WindowStyle.h"
 
@@ -490,9 +491,11 @@ void MessagePage::OnFilesButton() {
 }
 
 void MessagePage::OnScreenShot() {
-    // The screenshot tool (screenshot/) is started here; its screen_ready() is connected to
-    // OnPaste, which sends the capture it leaves in the clipboard.
-    qDebug() << "MessagePage::OnScreenShot";
+    // The overlay shows itself and goes when closed; the capture it leaves in the clipboard is
+    // sent like a pasted picture.
+    auto* screenshot = new OEScreenshot;
+    connect(screenshot, &OEScreenshot::screen_ready, this, &MessagePage::OnPaste,
+            Qt::QueuedConnection);
 }
 
 void MessagePage::ShowTip(const QString& text) {

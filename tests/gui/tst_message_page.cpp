@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -22,6 +23,7 @@
 #include "chat/MessageItem.h"
 #include "chat/MessagePage.h"
 #include "chat/PasteFiles.h"
+#include "screenshot/OEScreenshot.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
@@ -80,6 +82,7 @@ private slots:
     void droppedFilesAreSentInOrder();
     void pastedPicturesGetTheirOwnFiles();
     void pastedVideoIsSentWithAThumbnail();
+    void screenshotIsSentWhenReady();
     void sendResultsAndReadMarks();
     void failedMessagesAreSentAgain();
     void unansweredSendsShowAsFailed();
@@ -293,6 +296,27 @@ void TestMessagePage::pastedVideoIsSentWithAThumbnail() {
     QVERIFY2(match.hasMatch(), qPrintable(bubble->content));
     QVERIFY(QFileInfo(match.captured(1)).fileName().startsWith("运动会 开幕_"));
     QCOMPARE(QImage(match.captured(1)).size(), QSize(360, 480));
+}
+
+void TestMessagePage::screenshotIsSentWhenReady() {
+    ShownPage shown;
+    QSignalSpy sent(&shown.page, &MessagePage::send_msg);
+    QTest::mouseClick(shown.page.findChild<QPushButton*>("screen_shot_btn"), Qt::LeftButton);
+    QPointer<OEScreenshot> overlay;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<OEScreenshot*>(widget))
+            overlay = found;
+    }
+    QVERIFY(overlay);
+    QImage capture(120, 80, QImage::Format_RGB32);
+    capture.fill(Qt::blue);
+    QApplication::clipboard()->setImage(capture);
+    emit overlay->screen_ready();
+    QTRY_COMPARE(sent.size(), 1);
+    QCOMPARE(sent.at(0).at(2).toInt(), 3);
+    QCOMPARE(QImage(sent.at(0).at(4).toString()).size(), QSize(120, 80));
+    if (overlay)
+        overlay->close();
 }
 
 void TestMessagePage::sendResultsAndReadMarks() {
