@@ -35,9 +35,6 @@ QStringList UnitFields(const QString& unit_record) {
 
 AppController::AppController() {
     QApplication::setQuitOnLastWindowClosed(false);
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    screen_width_ = screen.right() - screen.left() + 1;
-    screen_height_ = screen.bottom() - screen.top() + 1;
 
     flash_timer_.setInterval(500);
     QObject::connect(&flash_timer_, &QTimer::timeout, &guard_, [this] { OnFlash(); });
@@ -76,6 +73,16 @@ void AppController::OnLoginFinished(bool success, const QString& usr_id, bool re
     OnReLogin();
 }
 
+void AppController::PlaceMainWidget() {
+    // Centred in the screen's free area (without panels and docks), never past its edges.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    main_widget_->FitScreen(available);
+    main_widget_->show();
+    QRect frame(QPoint(), main_widget_->size());
+    frame.moveCenter(available.center());
+    main_widget_->move(qMax(available.left(), frame.left()), qMax(available.top(), frame.top()));
+}
+
 bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
     qDebug().noquote() << ">>>>>>>>>>>>>>>> Start Main Widget >>>>>>>>>>>>>>>>";
     Account::SetCurUserId(usr_id);
@@ -89,12 +96,7 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
     main_widget_->Init();
     main_widget_->SetUserId(usr_id);
     main_widget_->SetTrayCheck(&AppController::TrayHostRuns);
-    main_widget_->show();
-    // Centred as designed, but never past the screen's edge on a small screen.
-    const int x = screen_width_ / 2 - 430;
-    const int y = screen_height_ / 2 - 335;
-    main_widget_->move(qMax(0, qMin(x, screen_width_ - main_widget_->width())),
-                       qMax(0, qMin(y, screen_height_ - main_widget_->height())));
+    PlaceMainWidget();
     QObject::connect(main_widget_, &QObject::destroyed, &guard_,
                      [] { qDebug() << "main_widget...quit................"; });
     QObject::connect(main_widget_, &MainWidget::re_login, &guard_, [this] { OnReLogin(); });

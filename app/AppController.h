@@ -60,6 +60,7 @@ public:
 private:
     void ConnectLogin(bool relogin);
     bool StartMainWidget(const QString& usr_id, bool relogin);
+    void PlaceMainWidget();
     void SetupTray();
     void SetupTrayMenu();
     void SetupMessageNotice();
@@ -81,8 +82,6 @@ private:
     QTimer flash_timer_;
     bool flash_phase_ = false;
     bool login_shown_ = false;
-    int screen_width_ = 0;
-    int screen_height_ = 0;
     // Context of every connection to a handler: dropped with the controller, so a window that
     // outlives it never calls into a destroyed object.
     QObject guard_;

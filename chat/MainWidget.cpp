@@ -40,6 +40,9 @@ namespace {
 const int kShadowMargin = 10;
 const int kAvatarSize = 36;
 const int kMaximiseBelowWidth = 901;
+const int kBodyMinHeight = 669;
+const int kRoomyWidth = 1180;
+const int kRoomyHeight = 820;
 const int kAvatarRequestDelayMs = 2000;
 const int kAvatarRecheckDelayMs = 3000;
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
@@ -223,6 +226,14 @@ void MainWidget::SetupUI() {
                        "MainWidget::SetupUI : load qss failed");
 }
 
+void MainWidget::FitScreen(const QRect& available) {
+    // The designed body is taller than a 1366x768 screen leaves free: it gives way first.
+    const int chrome = head_lab_->minimumHeight() + 2 * kShadowMargin;
+    stacked_wid_->setMinimumHeight(qMin(kBodyMinHeight, available.height() - chrome));
+    const int width = qBound(minimumSizeHint().width(), available.width() * 4 / 5, kRoomyWidth);
+    resize(QSize(width, kRoomyHeight).boundedTo(available.size()));
+}
+
 void MainWidget::BuildPages() {
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("bg_frame"));
@@ -235,7 +246,7 @@ void MainWidget::BuildPages() {
     };
     stacked_wid_ = new QStackedWidget(bg_frame_);
     stacked_wid_->setObjectName(QStringLiteral("stacked_wid"));
-    stacked_wid_->setMinimumHeight(669);
+    stacked_wid_->setMinimumHeight(kBodyMinHeight);
     msg_frame_ = frame(stacked_wid_, "msg_frame");
     connect_wid_ = new ConnectWid(msg_frame_);
     connect_wid_->Init();

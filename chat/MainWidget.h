@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -30,6 +31,9 @@ public:
     ~MainWidget() override;
 
     void Init();
+    // Sizes the window for the screen's free area `available`: roomy where there is room, and
+    // never taller or wider than the area, so the header and its buttons stay reachable.
+    void FitScreen(const QRect& available);
     // Runs once the window is shown: starts the messaging engine's threads, then the update
     // download.
     void StartEngine();
