@@ -150,7 +150,7 @@ int MsgParse::StoreOwnMessage(int other_id, const QString& other_name, int msg_t
     const int id = MessageStore::Insert(msg);
     const bool stored = id != -1 && MessageStore::SetClientMessageId(id);
     if (stored) {
-        ConnectListStore::ApplySent(MessageStore::Row(id));
+        MoveConversationToTop(id);
         SearchIndex::CatchUp();
     }
     if (!in_transaction)
@@ -159,6 +159,17 @@ int MsgParse::StoreOwnMessage(int other_id, const QString& other_name, int msg_t
         return id;
     SqlExec::Rollback();
     return -1;
+}
+
+// The message is kept and sent even when its conversation row cannot be written: the row is
+// written again when the server echoes the message. A half-moved list is taken back whole.
+void MsgParse::MoveConversationToTop(int id) {
+    SqlExec::Update(QStringLiteral("SAVEPOINT own_message_list"));
+    if (!ConnectListStore::ApplySent(MessageStore::Row(id))) {
+        qDebug().noquote() << "!!! MsgParse::OnMsgSend: conversation row not written";
+        SqlExec::Update(QStringLiteral("ROLLBACK TO own_message_list"));
+    }
+    SqlExec::Update(QStringLiteral("RELEASE own_message_list"));
 }
 
 void MsgParse::OnMsgReSend(int client_msg_id, int other_id, QString other_name, int msg_type,

@@ -60,6 +60,7 @@ private:
     // The new row id, or -1.
     int StoreOwnMessage(int other_id, const QString& other_name, int msg_type,
                         const QString& content_or_local_url);
+    void MoveConversationToTop(int id);
 
     PollPosition position_;
     AccountMap account_;

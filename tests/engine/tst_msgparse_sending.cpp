@@ -18,6 +18,7 @@ private slots:
     void storesTheMessageBeforeSending();
     void sendResultUpdatesTheRow();
     void reSendReplacesTheRow();
+    void refusedConversationRowKeepsTheMessage();
     void groupNamesAreStoredAsGiven();
 };
 
@@ -79,6 +80,40 @@ void TestMsgParseSending::reSendReplacesTheRow() {
     QCOMPARE(MessageCount(), 1);
     QCOMPARE(Row("SELECT * FROM message_all").value("client_message_id").toInt(), new_id);
     QCOMPARE(probe.send_requests.last().at(2).toInt(), new_id);
+}
+
+void TestMsgParseSending::refusedConversationRowKeepsTheMessage() {
+    ParserProbe probe;
+    probe.Feed(Reply().Add(From(2001, 1)).Add(From(2002, 2)));
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_new BEFORE INSERT ON message_list BEGIN "
+                        "SELECT RAISE(ABORT, 'no'); END;"));
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_top BEFORE UPDATE OF content ON message_list "
+                        "BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    const int to_new = probe.Send(2003, 1, 11, "新");
+    const int to_old = probe.Send(2001, 1, 12, "旧");
+    // Both messages are kept and go out; the list stays as it was, not half moved.
+    QCOMPARE(probe.send_requests.size(), 2);
+    for (int id : {to_new, to_old}) {
+        const QVariantMap row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", id}});
+        QCOMPARE(row.value("client_message_id").toInt(), id);
+        QCOMPARE(row.value("is_send").toInt(), -1);
+    }
+    QCOMPARE(Count("SELECT COUNT(*) FROM message_list"), 2);
+    QCOMPARE(Order(2002), 0);
+    QCOMPARE(Order(2001), 1);
+
+    // The echo of the message writes its conversation row.
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_new;"));
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_top;"));
+    ChatMsg echo = From(kUserId, 3);
+    echo.receive_id = 2003;
+    echo.client_message_id = to_new;
+    echo.client_code = Account::DeviceId();
+    probe.Feed(Reply().Add(echo));
+    QCOMPARE(MessageCount(), 4);
+    QCOMPARE(probe.LastList(), (QStringList{"2003:0:0", "2002:1:1", "2001:1:2"}));
 }
 
 void TestMsgParseSending::groupNamesAreStoredAsGiven() {
