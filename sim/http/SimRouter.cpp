@@ -47,8 +47,12 @@ SimReply SimRouter::UnitRoute(const SimRequest& request) {
             return reply;
         return SimReply::NotFound();
     }
-    if (account_.Picture(request, &reply) || messages_.Attachment(request.Rest(), &reply) ||
-        pages_.UnitPage(request, &reply))
+    if (account_.Picture(request, &reply) || messages_.Attachment(request.Rest(), &reply))
+        return reply;
+    // A service the platform does not have is no web page: a client calling the wrong base must
+    // fail, not take a page for its answer.
+    const bool service = request.RestKey().find(".asmx") != std::string::npos;
+    if (!service && pages_.UnitPage(request, &reply))
         return reply;
     return SimReply::NotFound();
 }
