@@ -1,3 +1,5 @@
+#include <utime.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -25,7 +27,7 @@ private slots:
 void TestAccount::init() {
     QCoreApplication::setApplicationName("Coralbridge");
     Account::ResetState();
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
+    TestHome::Remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 void TestAccount::foldersAndDeviceId() {
@@ -78,18 +80,25 @@ void TestAccount::settingsRoundTrip() {
 
 void TestAccount::emptyUserPicksNewestFolder() {
     Account::SetupDataRoot();
-    for (const char* user : {"older", "newer"}) {
-        Account::GetAccountInfo(user)["usr_id"] = user;
-        Account::GetAccountInfo(user)["Unit_ID"] = "1";
-        QVERIFY(Account::SaveAccountInfo(user));
+    // The newest folder is neither the first nor the last by name.
+    const QList<QPair<const char*, int>> users = {{"alpha", 300}, {"bravo", 100}, {"charlie", 200}};
+    for (const auto& user : users) {
+        Account::GetAccountInfo(user.first)["usr_id"] = user.first;
+        Account::GetAccountInfo(user.first)["Unit_ID"] = "1";
+        QVERIFY(Account::SaveAccountInfo(user.first));
         Account::ResetState();
-        QThread::msleep(1100);  // folder times have one-second resolution on some file systems
     }
-    QCOMPARE(Account::GetAccountInfo("").value("usr_id"), QString("newer"));
+    for (const auto& user : users) {
+        const QString folder = Account::AccountsPath() + "/" + user.first;
+        const time_t when = time(nullptr) - user.second;
+        const utimbuf times{when, when};
+        QCOMPARE(utime(QFile::encodeName(folder).constData(), &times), 0);
+    }
+    QCOMPARE(Account::GetAccountInfo("").value("usr_id"), QString("bravo"));
 
     // Once loaded, the map of the current user answers the empty name without a reload.
-    Account::SetCurUserId("newer");
-    Account::GetAccountInfo("newer")["Nick"] = "edited";
+    Account::SetCurUserId("bravo");
+    Account::GetAccountInfo("bravo")["Nick"] = "edited";
     QCOMPARE(Account::GetAccountInfo("").value("Nick"), QString("edited"));
 }
 

@@ -63,7 +63,12 @@ void TestJson::saveAndReload() {
     QVERIFY(file.readAll().contains("\n    "));  // indented
     const Json again(path, true);
     QCOMPARE(again.Text("Velta.V.Url"), QString("安装包.exe"));
-    json.Save(dir.filePath("missing/dir/x.json"));  // skipped silently
+    // A shorter reply replaces a longer one whole.
+    Json(QStringLiteral(R"({"Velta":{"V":{"No":"2"}}})")).Save(path);
+    QCOMPARE(Json(path, true).Text("Velta.V.No"), QString("2"));
+    // A folder that is not there is not made: nothing is written.
+    json.Save(dir.filePath("missing/dir/x.json"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestJson)

@@ -12,7 +12,7 @@
 class TestSchema : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void init();
     void createdOnceAndLeftAlone();
     void secondUnitGetsItsOwnFile();
     void failedCreationRemovesTheFile();
@@ -22,9 +22,11 @@ private:
     static QString DbPath(const QString& user, const QString& unit);
 };
 
-void TestSchema::initTestCase() {
+void TestSchema::init() {
     QCoreApplication::setApplicationName("Coralbridge");
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
+    ConnectionPool::Instance()->CloseConnection();
+    Account::ResetState();
+    TestHome::Remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     Account::SetupDataRoot();
 }
 
@@ -63,10 +65,16 @@ void TestSchema::createdOnceAndLeftAlone() {
 }
 
 void TestSchema::secondUnitGetsItsOwnFile() {
+    LogIn("t", "1001");
+    QVERIFY(Account::InitDB());
+    SqlExec::Update("UPDATE max_ids SET max_belllog_id = 7");
     LogIn("t", "1002");
     QVERIFY(Account::InitDB());
     QVERIFY(QFileInfo::exists(DbPath("t", "1002")));
     QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 0);
+    LogIn("t", "1001");
+    QVERIFY(Account::InitDB());
+    QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 7);
 }
 
 void TestSchema::failedCreationRemovesTheFile() {

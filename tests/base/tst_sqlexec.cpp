@@ -21,7 +21,10 @@ void UseDatabase(const QString& path) {
 class TestSqlExec : public QObject {
     Q_OBJECT
 private slots:
-    void notInitedFailsQuietly();  // must run first: the pool is process-wide
+    // The pool is process-wide and cannot be un-configured: its first state is tested before
+    // any function configures it.
+    void initTestCase();
+    void init();
     void resultShapes();
     void textIsBoundNotSpliced();
     void connectionPerThreadAndRemoval();
@@ -32,7 +35,7 @@ private:
     QTemporaryDir dir_;
 };
 
-void TestSqlExec::notInitedFailsQuietly() {
+void TestSqlExec::initTestCase() {
     QTest::ignoreMessage(
         QtDebugMsg,
         "ConnectionPool config has not been inited: call ConnectionPool::SetupDBConfig");
@@ -47,13 +50,17 @@ void TestSqlExec::notInitedFailsQuietly() {
     QVERIFY(SqlExec::SelectRows("SELECT 1").isEmpty());
 }
 
-void TestSqlExec::resultShapes() {
-    UseDatabase(dir_.filePath("a.db"));
+// Every function gets a database of its own with a table t of two rows.
+void TestSqlExec::init() {
+    UseDatabase(dir_.filePath(QStringLiteral("%1.db").arg(QTest::currentTestFunction())));
     QCOMPARE(
         SqlExec::Insert("CREATE TABLE t(id integer primary key autoincrement, v text, n integer);"),
         0);
     QCOMPARE(SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, :n)", {{"v", "x"}, {"n", 3}}), 1);
     QCOMPARE(SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, :n)", {{"v", "y"}, {"n", 4}}), 2);
+}
+
+void TestSqlExec::resultShapes() {
     QCOMPARE(SqlExec::Insert("INSERT INTO missing VALUES (1)"), -1);
     QVERIFY(SqlExec::Update("UPDATE t SET n = n + 1 WHERE v = :v", {{"v", "x"}}));
     QVERIFY(!SqlExec::Update("UPDATE nowhere SET a = 1"));
@@ -70,15 +77,12 @@ void TestSqlExec::resultShapes() {
 }
 
 void TestSqlExec::textIsBoundNotSpliced() {
-    UseDatabase(dir_.filePath("a.db"));
     const QString nasty = QStringLiteral("it's \"quoted\"; DROP TABLE t; --你好");
     QVERIFY(SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, 0)", {{"v", nasty}}) > 0);
     QCOMPARE(SqlExec::SelectString("SELECT v FROM t WHERE v = :v", {{"v", nasty}}), nasty);
 }
 
 void TestSqlExec::connectionPerThreadAndRemoval() {
-    UseDatabase(dir_.filePath("a.db"));
-    SqlExec::SelectInt("SELECT 1");
     const QString gui_name = ConnectionPool::ConnectionName();
     QVERIFY(QSqlDatabase::contains(gui_name));
 
@@ -91,7 +95,7 @@ void TestSqlExec::connectionPerThreadAndRemoval() {
     });
     thread->start();
     QVERIFY(thread->wait(5000));
-    QVERIFY(worker_rows > 0);
+    QCOMPARE(worker_rows, 2);
     QVERIFY(worker_name.startsWith("conn_"));
     QVERIFY(worker_name != gui_name);
     QVERIFY(!QSqlDatabase::contains(worker_name));  // dropped when the thread finished

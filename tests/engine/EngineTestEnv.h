@@ -12,6 +12,7 @@
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
 #include "base/SqlExec.h"
+#include "tests/support/TestHome.h"
 #include "tests/support/TestHttpServer.h"
 
 namespace engine_test {
@@ -26,10 +27,9 @@ inline bool SignInAs(const QString& login, int user_id, const QString& unit_reco
     Account::ResetState();
     Account::SetupDataRoot();
     const QString unit_id = unit_record.section(QLatin1Char(','), 0, 0);
-    if (fresh) {
-        QDir(QStringLiteral("%1/account/%2/%3").arg(Account::DataRoot(), login, unit_id))
-            .removeRecursively();
-    }
+    if (fresh)
+        TestHome::Remove(
+            QStringLiteral("%1/account/%2/%3").arg(Account::DataRoot(), login, unit_id));
     AccountMap& account = Account::GetAccountInfo(login);
     account = {{"usr_id", login},      {"User_ID", QString::number(user_id)},
                {"UserName", "王老师"}, {"Unit_ID", unit_id},

@@ -14,6 +14,7 @@
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
 #include "tests/support/SimServer.h"
+#include "tests/support/TestHome.h"
 
 namespace gui_test {
 
@@ -22,7 +23,7 @@ inline void ResetAccounts() {
     ConnectionPool::Instance()->CloseConnection();
     Account::ResetState();
     Account::SetupUpdatePath();
-    QDir(Account::AccountsPath()).removeRecursively();
+    TestHome::Remove(Account::AccountsPath());
     QDir().mkpath(Account::AccountsPath());
 }
 

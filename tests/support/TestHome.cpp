@@ -67,3 +67,13 @@ void TestHome::Guard(const QString& path) {
         std::abort();
     }
 }
+
+bool TestHome::Remove(const QString& path) {
+    // QDir("") is the working folder.
+    if (path.isEmpty() || QDir::isRelativePath(path)) {
+        std::fprintf(stderr, "TestHome: refusing to remove \"%s\"\n", qPrintable(path));
+        std::abort();
+    }
+    Guard(path);
+    return QDir(path).removeRecursively();
+}

@@ -19,6 +19,9 @@ public:
     static QString RealHome();
     // Ends the program when `path` lies in the real home but outside the temporary one.
     static void Guard(const QString& path);
+    // Deletes a folder and everything in it; ends the program for an empty, relative or guarded
+    // path.
+    static bool Remove(const QString& path);
 
 private:
     QTemporaryDir dir_;
