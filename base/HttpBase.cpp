@@ -105,10 +105,15 @@ void HttpBase::OnFinished(QNetworkReply* reply) {
     qDebug().noquote().nospace() << reply->errorString();
     qDebug() << QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
     // A 4xx/5xx answer is reported as an error too, but its body is still the server's answer.
-    const bool transport_failed = reply->error() != QNetworkReply::NoError && status == 0;
+    // A transfer that broke off after a 200 status line is a failed connection: what arrived
+    // of it must not pass for the whole answer.
+    const bool transport_failed = reply->error() != QNetworkReply::NoError && status < 400;
     TakeArrived(reply);
     const QByteArray data = arrived_.take(reply);
-    OnReply(reply, transport_failed ? QByteArray() : data, status);
+    if (transport_failed)
+        OnReply(reply, QByteArray(), 0);
+    else
+        OnReply(reply, data, status);
     reply->deleteLater();
 }
 

@@ -178,6 +178,15 @@ void TestHttp::errorsReachTheCaller() {
     QCOMPARE(not_found.status, QString("404"));
     QCOMPARE(not_found.data, QByteArray("{\"Velta\":{\"EID\":\"9\"}}"));
 
+    // The status line said 200, but the body broke off: a failed connection, not an answer.
+    server.ReplyCut(200, QByteArray(4000, 'x'), 1000);
+    Answer cut;
+    http.Request(HttpBase::kGet, server.Url("/cut"), QByteArray(), Record(&cut));
+    QVERIFY(WaitFor(cut));
+    QVERIFY(!cut.ok);
+    QCOMPARE(cut.status, QString("0"));
+    QVERIFY(cut.data.isEmpty());
+
     // Bound but not listening: connections are refused, and no one else can take the port.
     QTcpSocket bound;
     QVERIFY(bound.bind(QHostAddress(QHostAddress::LocalHost), 0));

@@ -65,11 +65,16 @@ void TestMsgSendReceive::sendResultsAreReported() {
     // No answer to go by: the row stays "being sent".
     server_->Reply(500, Envelope({{"EID", "0"}, {"Message_ID", "3"}}));
     sender_->OnMsgSend(2001, "李老师", 2, 1, "x");
+    QVERIFY(received.wait());
     server_->Reply(200, "not json");
     sender_->OnMsgSend(2001, "李老师", 3, 1, "x");
-    QTRY_COMPARE(received.size(), 3);
-    QTest::qWait(100);
-    QCOMPARE(states.size(), 1);
+    QVERIFY(received.wait());
+    // A later message is answered after both.
+    server_->Reply(200, Envelope({{"EID", "0"}, {"Message_ID", "4"}}));
+    sender_->OnMsgSend(2001, "李老师", 4, 1, "x");
+    QVERIFY(states.wait());
+    QCOMPARE(states.size(), 2);
+    QCOMPARE(states.at(1), (QList<QVariant>{4, 1, "4"}));
 }
 
 void TestMsgSendReceive::fileArrivesByteExact() {
@@ -104,8 +109,10 @@ void TestMsgSendReceive::fileArrivesByteExact() {
     const int requests = server_->Requests().size();
     sender_->OnMsgSend(2001, "李老师", 57, 5, file.fileName());
     QCOMPARE(refused.size(), 1);
-    QTest::qWait(100);
-    QCOMPARE(server_->Requests().size(), requests);
+    sender_->OnMsgSend(2001, "李老师", 58, 1, "after");
+    QVERIFY(states.wait());
+    QCOMPARE(states.last().at(0).toInt(), 58);
+    QCOMPARE(server_->Requests().size(), requests + 1);
 }
 
 void TestMsgSendReceive::receiptsListTheMessageIds() {

@@ -13,6 +13,7 @@
 #include "engine/MsgParse.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
+#include "tests/support/QueuedSpy.h"
 #include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
@@ -47,7 +48,7 @@ public:
 
     // Sends to 王芳 as her page would; the server's message id, 0 when refused.
     int Send(int msg_type, const QString& text) {
-        QSignalSpy states(controller_.Parse(), &MsgParse::update_msg_send_reback_state);
+        QueuedSpy states(controller_.Parse(), &MsgParse::update_msg_send_reback_state);
         QMetaObject::invokeMethod(controller_.Parse(), "OnMsgSend", Qt::QueuedConnection,
                                   Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"),
                                   Q_ARG(int, msg_type), Q_ARG(int, 7), Q_ARG(QString, text));
@@ -125,7 +126,7 @@ void TestSimChat::messagesAndReceiptsTravelBothWays() {
         QTRY_COMPARE(Number(kZhangLei), 0);
     }
     Session zhang(sim_, "zhanglei", kZhangLei, false);
-    QSignalSpy read(zhang.Engine().Parse(), &MsgParse::update_msg_is_read);
+    QueuedSpy read(zhang.Engine().Parse(), &MsgParse::update_msg_is_read);
     zhang.Start();
     QTRY_COMPARE(Message(text_id).value("is_read").toInt(), 2);
     QTRY_VERIFY(read.contains(QList<QVariant>{kWangFang, text_id}));
@@ -133,8 +134,8 @@ void TestSimChat::messagesAndReceiptsTravelBothWays() {
 
 void TestSimChat::controlMessageRaisesTheBubble() {
     Session zhang(sim_, "zhanglei", kZhangLei, true);
-    QSignalSpy tray(zhang.Engine().Parse(), &MsgParse::notify_tray);
-    QSignalSpy bubble(zhang.Engine().Parse(), &MsgParse::update_msg_count_to_bubble_on_main_wid);
+    QueuedSpy tray(zhang.Engine().Parse(), &MsgParse::notify_tray);
+    QueuedSpy bubble(zhang.Engine().Parse(), &MsgParse::update_msg_count_to_bubble_on_main_wid);
     QSignalSpy re_login(&zhang.Watchdog(), &LoginWatchdog::re_login);
     zhang.Start();
     // The history of the demo account comes in the first reply.

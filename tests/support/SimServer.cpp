@@ -4,14 +4,12 @@
 
 namespace {
 
-SimOptions Options(int hold_ms, int echo_delay_ms) {
+SimOptions Options(int hold_ms, int echo_delay_ms, std::function<void(const std::string&)> log) {
     SimOptions options;
     options.port = 0;
     options.hold_ms = hold_ms;
     options.echo_delay_ms = echo_delay_ms;
-    options.log = [](const std::string& line) {
-        qDebug().noquote() << "platform-sim:" << QString::fromStdString(line);
-    };
+    options.log = std::move(log);
     return options;
 }
 
@@ -21,7 +19,8 @@ std::string S(const QString& text) {
 
 }  // namespace
 
-SimServer::SimServer(int hold_ms, int echo_delay_ms) : sim_(Options(hold_ms, echo_delay_ms)) {
+SimServer::SimServer(int hold_ms, int echo_delay_ms)
+    : sim_(Options(hold_ms, echo_delay_ms, [this](const std::string& line) { Count(line); })) {
     std::string error;
     running_ = sim_.Start(&error);
     if (!running_)
@@ -31,6 +30,20 @@ SimServer::SimServer(int hold_ms, int echo_delay_ms) : sim_(Options(hold_ms, ech
 
 SimServer::~SimServer() {
     sim_.Stop();
+}
+
+// Runs on the simulator's threads. A line starts "<verb> <name> user=...".
+void SimServer::Count(const std::string& line) {
+    const QString text = QString::fromStdString(line);
+    qDebug().noquote() << "platform-sim:" << text;
+    const QString name = text.section(QLatin1Char(' '), 1, 1);
+    QMutexLocker lock(&answered_mutex_);
+    ++answered_[name];
+}
+
+int SimServer::Answered(const QString& name) const {
+    QMutexLocker lock(&answered_mutex_);
+    return answered_.value(name);
 }
 
 int SimServer::Port() const {

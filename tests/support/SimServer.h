@@ -3,6 +3,8 @@
 #include "sim/PlatformSim.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QMutex>
 #include <QString>
 
 // platform-sim running in-process for one test: demo data, an in-memory database, a free
@@ -25,6 +27,9 @@ public:
     PlatformSim& Sim() { return sim_; }
     // Heartbeats being held right now (QTRY_COMPARE on it before waking them).
     int HeldPolls() const { return sim_.HeldPolls(); }
+    // How many requests platform-sim has answered under a method or log name ("Upload",
+    // "Message_Send"), faulted ones included.
+    int Answered(const QString& name) const;
 
     // A session as LoginUser would give it; empty for an unknown user.
     QString OpenSession(const QString& user);
@@ -42,6 +47,10 @@ public:
     bool Publish(const QString& version, const QString& file_name, const QByteArray& data);
 
 private:
+    void Count(const std::string& line);
+
+    mutable QMutex answered_mutex_;
+    QHash<QString, int> answered_;
     PlatformSim sim_;
     bool running_ = false;
 };
