@@ -3,6 +3,7 @@
 // Shared by the widget tests: fresh account folders, stored login settings, and an answerer for
 // the modal windows (message boxes, the unit chooser) that would otherwise block a test.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -45,6 +46,16 @@ inline void RememberDemoUser(const SimServer& sim) {
                               {"Unit_ID", "1001"}});
 }
 
+// Runs the event loop until the application quits; 1 when it did not by itself within 20 s.
+inline int RunUntilQuit(const std::function<void()>& action) {
+    QTimer::singleShot(0, action);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(20000);
+    return QApplication::exec();
+}
+
 // Answers each modal window once as it opens. Message boxes are recorded as "title|text" and
 // closed; any other modal window goes to `handler`.
 class ModalAnswerer {
@@ -57,6 +68,8 @@ public:
     }
 
     const QStringList& Boxes() const { return boxes_; }
+    // Boxes that have this button get it pressed instead of being accepted.
+    void PressOnBoxes(QMessageBox::StandardButton button) { box_button_ = button; }
 
 private:
     void Check() {
@@ -66,7 +79,10 @@ private:
         last_ = modal;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes_ << box->windowTitle() + QLatin1Char('|') + box->text();
-            box->accept();
+            if (QAbstractButton* button = box->button(box_button_))
+                button->click();
+            else
+                box->accept();
         } else if (handler_) {
             handler_(modal);
         }
@@ -75,6 +91,7 @@ private:
     std::function<void(QWidget*)> handler_;
     QPointer<QWidget> last_;
     QStringList boxes_;
+    QMessageBox::StandardButton box_button_ = QMessageBox::NoButton;
     QTimer timer_;
 };
 

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -62,6 +63,25 @@ struct LoginForm {
     QLabel* avatar;
 };
 
+QString Field(const TestHttpServer::Request& request, const QString& name) {
+    for (const auto& field : TestHttpServer::DecodeForm(request.body)) {
+        if (field.first == name)
+            return field.second;
+    }
+    return QString();
+}
+
+// Whether any file under `folder` holds `text`.
+bool FilesContain(const QString& folder, const QByteArray& text) {
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text))
+            return true;
+    }
+    return false;
+}
+
 // Clicks a unit row of the chooser as a user would.
 void ClickUnit(QListWidget* list, int row) {
     const QRect rect = list->visualItemRect(list->item(row));
@@ -75,6 +95,7 @@ class TestLogin : public QObject {
 private slots:
     void init() { ResetAccounts(); }
     void emptyFieldsSendNothing();
+    void passwordKeptOnlyWhenRemembered();
     void loginSendsTrimmedNameAndKeepsTyped();
     void nonTextReplyValuesStoreEmpty();
     void failuresShowBoxAndStoreNothing();
@@ -89,16 +110,43 @@ private slots:
 
 void TestLogin::emptyFieldsSendNothing() {
     TestHttpServer server;
+    server.Reply(200, kOkReply);
+    LoginForm form;
     for (int empty = 0; empty < 3; ++empty) {
-        LoginForm form;
         form.Fill(empty == 0 ? QString() : Record(server), empty == 1 ? QString() : "zhanglei",
                   empty == 2 ? QString() : "123456");
         form.button->click();
         QVERIFY(form.button->isEnabled());
         QCOMPARE(form.button->text(), QStringLiteral("登录"));
     }
-    QCoreApplication::processEvents();
-    QVERIFY(server.Requests().isEmpty());
+    // A complete form is sent; a request from before it would have arrived first.
+    form.Fill(Record(server), "wangfang", "123456");
+    QSignalSpy finished(form.login, &Login::tobe_quit);
+    form.button->click();
+    QVERIFY(finished.wait());
+    QCOMPARE(server.Requests().size(), 1);
+    QCOMPARE(Field(server.Requests().first(), "loginid"), QStringLiteral("wangfang"));
+}
+
+// A password typed with "记住密码" unchecked is written nowhere; unchecking forgets one kept.
+void TestLogin::passwordKeptOnlyWhenRemembered() {
+    TestHttpServer server;
+    server.Reply(200, kOkReply);
+    const QByteArray password = "Pw-5c7e9a";
+    const auto login = [&](bool remember) {
+        LoginForm form;
+        form.Fill(Record(server), "zhanglei", QString::fromLatin1(password));
+        form.remember->setChecked(remember);
+        QSignalSpy finished(form.login, &Login::tobe_quit);
+        form.button->click();
+        return finished.wait();
+    };
+    QVERIFY(login(false));
+    QVERIFY(!FilesContain(Account::DataRoot(), password));
+    QVERIFY(login(true));
+    QVERIFY(FilesContain(Account::DataRoot(), password));
+    QVERIFY(login(false));
+    QVERIFY(!FilesContain(Account::DataRoot(), password));
 }
 
 void TestLogin::loginSendsTrimmedNameAndKeepsTyped() {

@@ -1,14 +1,46 @@
+#include <QProcess>
 #include <QtTest>
 
-#include "tests/support/TestMain.h"
-
 #include "platform/SingleInstance.h"
+#include "tests/support/TestHome.h"
+
+namespace {
+
+const char kHoldLock[] = "--hold-lock";
+
+// The program's own start in a second process: claims the name of the user whose home is
+// given, says so, reports each later start that wakes it, and runs until it is killed.
+int HoldLock(int argc, char** argv) {
+    const QString home = QFile::decodeName(argv[2]);
+    TestHome::Guard(home);
+    qputenv("HOME", argv[2]);
+    QCoreApplication app(argc, argv);
+    SingleInstance instance;
+    if (!instance.Claim())
+        return 2;
+    QObject::connect(&instance, &SingleInstance::activate_requested, [] {
+        std::puts("woken");
+        std::fflush(stdout);
+    });
+    std::puts("claimed");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+// Starts HoldLock for the current home; false when it did not claim.
+bool StartHolder(QProcess* holder) {
+    holder->start(QCoreApplication::applicationFilePath(), {kHoldLock, QDir::homePath()});
+    return holder->waitForReadyRead(20000) && holder->readLine().trimmed() == "claimed";
+}
+
+}  // namespace
 
 class TestSingleInstance : public QObject {
     Q_OBJECT
 private slots:
     void secondCopyWakesTheFirst();
-    void namesDifferPerUser();
+    void copiesOfOneUserMeetAcrossProcesses();
+    void lockOfAKilledCopyDoesNotStopTheNextStart();
 };
 
 void TestSingleInstance::secondCopyWakesTheFirst() {
@@ -28,14 +60,47 @@ void TestSingleInstance::secondCopyWakesTheFirst() {
     QVERIFY(next.Claim());
 }
 
-void TestSingleInstance::namesDifferPerUser() {
-    const QString home = qEnvironmentVariable("HOME");
-    const QString mine = SingleInstance::DefaultName();
-    QCOMPARE(SingleInstance::DefaultName(), mine);
-    qputenv("HOME", QFile::encodeName(home + "-other"));
-    QVERIFY(SingleInstance::DefaultName() != mine);
-    qputenv("HOME", QFile::encodeName(home));
+void TestSingleInstance::copiesOfOneUserMeetAcrossProcesses() {
+    QProcess holder;
+    QVERIFY(StartHolder(&holder));
+    SingleInstance same_user;
+    QVERIFY(!same_user.Claim());
+    QVERIFY(holder.waitForReadyRead(20000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("woken"));
+
+    // Another desktop user is not held up by it.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", home + "-other");
+    SingleInstance other_user;
+    const bool claimed = other_user.Claim();
+    qputenv("HOME", home);
+    QVERIFY(claimed);
+    holder.kill();
+    QVERIFY(holder.waitForFinished(20000));
 }
 
-CORAL_TEST_GUILESS_MAIN(TestSingleInstance)
+void TestSingleInstance::lockOfAKilledCopyDoesNotStopTheNextStart() {
+    QProcess holder;
+    QVERIFY(StartHolder(&holder));
+    holder.kill();
+    QVERIFY(holder.waitForFinished(20000));
+
+    SingleInstance next;
+    QVERIFY(next.Claim());
+    // It also listens where the killed copy did.
+    QSignalSpy woken(&next, &SingleInstance::activate_requested);
+    SingleInstance later;
+    QVERIFY(!later.Claim());
+    QVERIFY(woken.wait());
+}
+
+int main(int argc, char** argv) {
+    if (argc > 2 && qstrcmp(argv[1], kHoldLock) == 0)
+        return HoldLock(argc, argv);
+    TestHome home;
+    QCoreApplication app(argc, argv);
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_single_instance.moc"
