@@ -22,9 +22,7 @@ void TestIsolation::programsLeaveTheCallersHomeAlone_data() {
     QTest::newRow("account") << "base_tst_account" << QStringList();
     QTest::newRow("schema") << "base_tst_schema" << QStringList();
     QTest::newRow("own messages") << "engine_tst_msgparse_sending" << QStringList();
-    QTest::newRow("attachments") << "engine_tst_resourcedownloader"
-                                 << QStringList{"failedTransfersLeaveNoFile",
-                                                "ownFileFromAnotherDevice"};
+    QTest::newRow("attachments") << "engine_tst_attachments_sim" << QStringList();
     QTest::newRow("startup") << "gui_tst_startup" << QStringList();
     QTest::newRow("update gate") << "gui_tst_update_gate" << QStringList();
     QTest::newRow("single instance") << "gui_tst_single_instance" << QStringList();

@@ -46,16 +46,6 @@ inline void RememberDemoUser(const SimServer& sim) {
                               {"Unit_ID", "1001"}});
 }
 
-// Runs the event loop until the application quits; 1 when it did not by itself within 20 s.
-inline int RunUntilQuit(const std::function<void()>& action) {
-    QTimer::singleShot(0, action);
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    guard.start(20000);
-    return QApplication::exec();
-}
-
 // Answers each modal window once as it opens. Message boxes are recorded as "title|text" and
 // closed; any other modal window goes to `handler`.
 class ModalAnswerer {
@@ -94,5 +84,15 @@ private:
     QMessageBox::StandardButton box_button_ = QMessageBox::NoButton;
     QTimer timer_;
 };
+
+// Runs the event loop until the application quits; 1 when it did not by itself within 20 s.
+inline int RunUntilQuit(const std::function<void()>& action) {
+    QTimer::singleShot(0, action);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(20000);
+    return QApplication::exec();
+}
 
 }  // namespace gui_test

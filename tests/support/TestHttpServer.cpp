@@ -54,8 +54,8 @@ void TestHttpServer::OnReadyRead(QTcpSocket* socket) {
     }
     QByteArray response = "HTTP/1.1 " + QByteArray::number(answer.first) + " Canned\r\n";
     response += "Content-Type: application/json\r\nConnection: close\r\n";
-    response += "Content-Length: " + QByteArray::number(answer.second.size()) + "\r\n\r\n";
-    response += cut_after_ < 0 ? answer.second : answer.second.left(cut_after_);
+    response +=
+        "Content-Length: " + QByteArray::number(answer.second.size()) + "\r\n\r\n" + answer.second;
     socket->write(response);
     socket->disconnectFromHost();
     emit received();

@@ -26,12 +26,6 @@ public:
     void Reply(int status, const QByteArray& body) {
         status_ = status;
         body_ = body;
-        cut_after_ = -1;
-    }
-    // Announces the whole body but closes the connection after `sent` bytes of it.
-    void ReplyCut(int status, const QByteArray& body, int sent) {
-        Reply(status, body);
-        cut_after_ = sent;
     }
     // Answers requests whose target or body contains `part` with this status and body instead;
     // the first matching part wins, in the order given.
@@ -56,5 +50,4 @@ private:
     QList<QPair<QByteArray, QPair<int, QByteArray>>> routes_;
     int status_ = 200;
     QByteArray body_ = "{}";
-    int cut_after_ = -1;
 };
