@@ -25,10 +25,10 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Every file in the user's message folder, whatever its name.
+// Every file in the user's message folder, whatever its name; hidden bookkeeping aside.
 QStringList MessageFiles() {
     QStringList files;
-    QDirIterator it(Account::MsgPath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(Account::MsgPath(), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next();
     return files;
