@@ -102,9 +102,10 @@ void TestSimChat::controlMessageRaisesTheBubble() {
     QTRY_COMPARE(bubble.last().at(0).toInt(), before + 1);
     QVERIFY(re_login.isEmpty());
 
-    // The session ends on the platform: the next answer sends the user back to login.
+    // The session ends on the platform: the next answer sends the user back to login. (The
+    // main window then ends the engine; here it goes on asking, and is answered so again.)
     sim_.ExpireSessions("zhanglei");
-    QTRY_COMPARE(re_login.size(), 1);
+    QTRY_VERIFY(!re_login.isEmpty());
 }
 
 CORAL_TEST_GUILESS_MAIN(TestSimChat)
