@@ -12,8 +12,10 @@
 
 #include "ConnectionPool.h"
 #include "LogText.h"
+#include "MsgDbCheck.h"
 #include "MsgDbSchema.h"
 #include "PasswordTables.h"
+#include "PrivateFiles.h"
 
 namespace {
 
@@ -29,6 +31,8 @@ struct AccountState {
     QString user_id;
     QString avatar_path;
     QString msg_path;
+    // Where the last damaged msg.db went, until the user has been told.
+    QString damaged_db;
 };
 
 AccountState& State() {
@@ -88,17 +92,18 @@ void Account::SetupDataRoot() {
     State().data_root = root;
     if (!QFileInfo::exists(root)) {
         const QString accounts = AccountsPath();
-        QDir().mkpath(accounts);
+        PrivateFiles::MakeFolder(accounts);
         qDebug().noquote().nospace() << "create account path: " << accounts;
     }
     qDebug().noquote().nospace() << "app config path: " << root;
+    PrivateFiles::Tree(root);
     SetupDeviceId();
 }
 
 void Account::SetupUpdatePath() {
     SetupDataRoot();
     const QString path = QStringLiteral("%1/update").arg(State().data_root);
-    if (QFileInfo::exists(path) || QDir().mkpath(path))
+    if (QFileInfo::exists(path) || PrivateFiles::MakeFolder(path))
         State().update_path = path;
 }
 
@@ -125,7 +130,7 @@ AccountMap& Account::GetAccountInfo(const QString& usr_id) {
         settings.setIniCodec("System");
         for (const QString& key : kLoadedKeys)
             map[key] = settings.value(key, QString()).toString();
-        qDebug() << map;
+        qDebug().noquote() << LogText::Map(map);
     }
     return map;
 }
@@ -134,13 +139,11 @@ bool Account::SaveAccountInfo(const QString& usr_id) {
     AccountState& state = State();
     const QString account_path = QStringLiteral("%1/account/%2").arg(state.data_root, usr_id);
     qDebug().noquote().nospace() << "SaveAccountInfo: account_path: " << account_path;
-    QDir().mkpath(account_path);
+    PrivateFiles::MakeFolder(account_path);
 
     const QString file_path = QStringLiteral("%1/cfg.ini").arg(account_path);
     qDebug().noquote().nospace() << "settings_file_path: " << file_path;
-    QString dump;
-    QDebug(&dump) << state.account;
-    qDebug().noquote() << "account_settings_:" << LogText::Redacted(dump);
+    qDebug().noquote() << "account_settings_:" << LogText::Map(state.account);
     {
         QSettings settings(file_path, QSettings::IniFormat);
         settings.setIniCodec("System");
@@ -149,11 +152,12 @@ bool Account::SaveAccountInfo(const QString& usr_id) {
         }
         settings.sync();
     }
+    PrivateFiles::File(file_path);
 
     const QString unit_id = state.account.value(QStringLiteral("Unit_ID"));
     const QString unit_path =
         QStringLiteral("%1/account/%2/%3").arg(state.data_root, usr_id, unit_id);
-    if (!QFileInfo::exists(unit_path) && !QDir().mkpath(unit_path))
+    if (!QFileInfo::exists(unit_path) && !PrivateFiles::MakeFolder(unit_path))
         return false;
 
     state.cur_unit_id = unit_id;
@@ -183,6 +187,8 @@ bool Account::InitDB() {
         cfg->test_on_borrow = false;
         cfg->test_on_borrow_sql = QStringLiteral("SELECT 1");
     });
+    if (QFileInfo::exists(db_path) && !SetDamagedDbAside(db_path))
+        return false;
     if (!QFileInfo::exists(db_path) && !MsgDbSchema::Create()) {
         // A half-made file would never be repaired: remove it so the next login tries again.
         ConnectionPool::Instance()->CloseConnection();
@@ -194,14 +200,36 @@ bool Account::InitDB() {
     }
     if (!MsgDbSchema::EnsureIndexes())
         qDebug() << "!!! Account::InitDB: index creation failed";
+    PrivateFiles::Database(db_path);
     return true;
+}
+
+bool Account::SetDamagedDbAside(const QString& db_path) {
+    // A connection left from an earlier login on this file goes first.
+    ConnectionPool::Instance()->CloseConnection();
+    const MsgDbCheck::State state = MsgDbCheck::Check(db_path);
+    if (state == MsgDbCheck::State::kUnknown)
+        qDebug() << "!!! Account::InitDB: msg.db could not be checked, used as it is";
+    if (state != MsgDbCheck::State::kDamaged)
+        return true;
+    const QString aside = MsgDbCheck::MoveAside(db_path, QDateTime::currentDateTime());
+    if (aside.isEmpty())
+        return false;
+    State().damaged_db = aside;
+    return true;
+}
+
+QString Account::TakeDamagedDb() {
+    const QString aside = State().damaged_db;
+    State().damaged_db.clear();
+    return aside;
 }
 
 bool Account::InitAvatarPath() {
     if (!HasUserFolder())
         return false;
     const QString path = QStringLiteral("%1/avatar").arg(UnitFolder());
-    if (!QFileInfo::exists(path) && !QDir().mkpath(path))
+    if (!QFileInfo::exists(path) && !PrivateFiles::MakeFolder(path))
         return false;
     State().avatar_path = path;
     qDebug().noquote().nospace() << "Account::InitAvatarPath: avatar_path: " << path;
@@ -212,13 +240,13 @@ bool Account::InitMsgPath() {
     if (!HasUserFolder())
         return false;
     const QString path = QStringLiteral("%1/message").arg(UnitFolder());
-    if (!QFileInfo::exists(path) && !QDir().mkpath(path))
+    if (!QFileInfo::exists(path) && !PrivateFiles::MakeFolder(path))
         return false;
     State().msg_path = path;
     qDebug().noquote().nospace() << "Account::InitMsgPath: msg_path: " << path;
     for (const char* sub : {"file", "audio", "video", "image", "tmp"}) {
         const QString dir = QStringLiteral("%1/%2").arg(path, QLatin1String(sub));
-        if (!QFileInfo::exists(dir) && !QDir().mkpath(dir))
+        if (!QFileInfo::exists(dir) && !PrivateFiles::MakeFolder(dir))
             return false;
     }
     return true;

@@ -25,6 +25,8 @@ public:
     static bool InitDB();
     static bool InitAvatarPath();
     static bool InitMsgPath();
+    // Where InitDB moved a damaged msg.db, once; empty when it found none.
+    static QString TakeDamagedDb();
 
     static QString GetEncryptPSW(const QString& password);
     // The substitution alone; a pair outside 1..6 gives an empty text.
@@ -45,4 +47,8 @@ public:
 
     // Forgets the account map and the logged-in user's values; folders and device id stay.
     static void ResetState();
+
+private:
+    // False when a damaged file could not be moved out of the way.
+    static bool SetDamagedDbAside(const QString& db_path);
 };

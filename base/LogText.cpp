@@ -1,5 +1,6 @@
 #include "LogText.h"
 
+#include <QDebug>
 #include <QRegularExpression>
 
 namespace {
@@ -16,4 +17,10 @@ QString LogText::Redacted(const QString& text) {
     result.replace(form, QStringLiteral("\\1\\2=%1").arg(QLatin1String(kMask)));
     result.replace(json, QStringLiteral("\\1%1\"").arg(QLatin1String(kMask)));
     return result;
+}
+
+QString LogText::Map(const QMap<QString, QString>& map) {
+    QString dump;
+    QDebug(&dump) << map;
+    return Redacted(dump);
 }

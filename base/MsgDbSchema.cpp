@@ -50,6 +50,22 @@ QStringList MsgDbSchema::IndexStatements() {
     };
 }
 
+QStringList MsgDbSchema::ReadStatements() {
+    const QString message_columns = QStringLiteral(
+        "id, content, other_id, other_id2, other_name, client_message_id, send_or_receive, "
+        "is_send, message_id, user_id, user_name, send_date, msg_type, url, is_read, is_del, "
+        "client_code, unit_id");
+    return {
+        QStringLiteral("SELECT %1 FROM message_all LIMIT 0;").arg(message_columns),
+        QStringLiteral("SELECT %1, number, message_order FROM message_list LIMIT 0;")
+            .arg(message_columns),
+        QStringLiteral("SELECT id, group_id, group_name FROM group_infos LIMIT 0;"),
+        QStringLiteral("SELECT id, remind_id, remind_name, num, iscount FROM num_update LIMIT 0;"),
+        QStringLiteral("SELECT id, max_messagelog_id, max_belllog_id, max_numupdatelog_id FROM "
+                       "max_ids LIMIT 0;"),
+    };
+}
+
 namespace {
 bool RunAll(const QStringList& statements) {
     for (const QString& sql : statements) {

@@ -9,6 +9,9 @@ public:
     static QStringList CreateStatements();
     // "CREATE INDEX IF NOT EXISTS" statements, run on new and existing files alike.
     static QStringList IndexStatements();
+    // One statement per table naming every column the program reads; each prepares only on a
+    // file whose tables are all there.
+    static QStringList ReadStatements();
 
     // Runs the creation statements; false at the first that fails.
     static bool Create();
