@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include "HeartBeatMsgHttp.h"
 #include "base/FormBody.h"
@@ -15,9 +16,15 @@ constexpr const char* kMethod = service_paths::method::kMessageGetByMaxID2;
 }
 
 HeartBeatMsg::HeartBeatMsg(QObject* parent)
-    : QObject(parent), account_(Account::GetAccountInfo(Account::CurUserId())) {
+    : QObject(parent),
+      account_(Account::GetAccountInfo(Account::CurUserId())),
+      retry_timer_(new QTimer(this)) {
     connect(this, &HeartBeatMsg::heart_msg_ready, this, &HeartBeatMsg::OnHeartMsgReady,
             Qt::DirectConnection);
+    retry_timer_->setSingleShot(true);
+    // Never early: the wait is the least time between two polls.
+    retry_timer_->setTimerType(Qt::PreciseTimer);
+    connect(retry_timer_, &QTimer::timeout, this, &HeartBeatMsg::Post);
 }
 
 HeartBeatMsg::~HeartBeatMsg() {
@@ -40,19 +47,42 @@ void HeartBeatMsg::OnReqHeartMsg(QList<int> ids) {
     if (ids.size() < 4)
         return;
     OnStart();
-    if (pending_) {
+    if (pending_ || retry_timer_->isActive()) {
         qDebug().noquote() << "!!! HeartBeatMsg::OnReqHeartMsg: a poll is still outstanding";
         return;
     }
+    ids_ = ids;
+    if (slow_next_) {
+        slow_next_ = false;
+        PostLater(retry_.Next());
+        return;
+    }
+    Post();
+}
+
+void HeartBeatMsg::OnReplyStored(bool stored) {
+    if (!stored)
+        slow_next_ = true;
+    else if (!slow_next_)
+        retry_.Reset();
+}
+
+void HeartBeatMsg::PostLater(int delay_ms) {
+    qDebug().noquote()
+        << QStringLiteral("%1: next poll in %2 ms").arg(QLatin1String(kMethod)).arg(delay_ms);
+    retry_timer_->start(delay_ms);
+}
+
+void HeartBeatMsg::Post() {
     qDebug().noquote() << QStringLiteral("------------------ %1 -----------------------------")
                               .arg(QLatin1String(kMethod));
     FormBody body;
     body.Add(QStringLiteral("User_ID"), account_.value(QStringLiteral("User_ID")))
         .Add(QStringLiteral("SessionID"), account_.value(QStringLiteral("SessionID")))
-        .Add(QStringLiteral("MaxMessage_ID"), ids.at(0))
-        .Add(QStringLiteral("MaxMessageLog_ID"), ids.at(1))
-        .Add(QStringLiteral("MaxBellLog_ID"), ids.at(2))
-        .Add(QStringLiteral("MaxNumUpdateLog_ID"), ids.at(3))
+        .Add(QStringLiteral("MaxMessage_ID"), ids_.at(0))
+        .Add(QStringLiteral("MaxMessageLog_ID"), ids_.at(1))
+        .Add(QStringLiteral("MaxBellLog_ID"), ids_.at(2))
+        .Add(QStringLiteral("MaxNumUpdateLog_ID"), ids_.at(3))
         .Add(QStringLiteral("MathNum"), MathNum());
     pending_ = true;
     const QString url =
@@ -79,12 +109,16 @@ void HeartBeatMsg::OnHeartMsgReady(const QByteArray& data) {
     if (!json.IsValid()) {
         qDebug().noquote() << QStringLiteral("%1: error: ").arg(QLatin1String(kMethod))
                            << json.Error();
+        const int delay = retry_.Next();
+        emit heart_msg_failed(delay);
+        PostLater(delay);
         return;
     }
     emit heart_msg_to_parse(text);
     const QString eid = json.Text(QStringLiteral("Velta.EID"), QString());
     emit heart_msg_eid(eid);
     if (eid != QLatin1String("0")) {
+        slow_next_ = true;
         qDebug().noquote() << QStringLiteral("%1: error: ").arg(QLatin1String(kMethod))
                            << json.Error() << ": "
                            << json.Text(QStringLiteral("Velta.ErrorMessage"), QString());

@@ -54,6 +54,8 @@ void MsgController::ConnectWorkers() {
             queued);
     connect(heart_beat_msg_, &HeartBeatMsg::heart_msg_to_parse, msg_parse_,
             &MsgParse::OnHeartBeatMsgToParse, queued);
+    connect(msg_parse_, &MsgParse::reply_stored, heart_beat_msg_, &HeartBeatMsg::OnReplyStored,
+            queued);
     connect(msg_parse_, &MsgParse::download_resource, resource_downloader_,
             &ResourceDownloader::OnDownloadResource, queued);
     connect(msg_parse_, &MsgParse::update_msg_page_ui, msg_loader_, &MsgLoader::OnNewMsgComming,

@@ -55,7 +55,9 @@ void MsgParse::StartSearchIndex() {
 void MsgParse::OnHeartBeatMsgToParse(QString data) {
     const PollReply reply = PollReplyReader(account_).Read(data);
     ReplyStorer storer(&position_, client_code_);
-    EmitOutcome(storer.Store(reply));
+    const ReplyOutcome outcome = storer.Store(reply);
+    EmitOutcome(outcome);
+    emit reply_stored(!outcome.store_failed);
     emit req_heart_msg(position_.ToList());
     if (reply.IsEmpty())
         WalCheckpoint::RunPassive();

@@ -40,6 +40,9 @@ signals:
     void update_to_id(int other_id, int client_message_id);
     void notify_tray(int other_id, int nums);
     void fix_sys_msg_count_ui(int count);
+    // After each poll reply, before the next poll is asked for: false when some of it could not
+    // be written (a full disk, a damaged file); it is asked for again.
+    void reply_stored(bool stored);
 
 public slots:
     void OnStart();

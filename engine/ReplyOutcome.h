@@ -7,6 +7,8 @@
 
 // What storing one poll reply changed, for the signals that follow it.
 struct ReplyOutcome {
+    // Part of the reply (or all of it) could not be written; the poll position stays before it.
+    bool store_failed = false;
     bool list_changed = false;
     // The system entry of the conversation list changed.
     bool sys_changed = false;

@@ -24,7 +24,8 @@ ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
         SysMsgStore::ApplyNumUpdate(update);
     StoreMessages(reply.messages);
     ApplyStatusLogs(reply.status_logs);
-    SysMsgStore::SavePosition(*position_);
+    if (!SysMsgStore::SavePosition(*position_))
+        outcome_.store_failed = true;
     // Last in the transaction, one statement for the whole reply. Rows it misses are searched
     // without the index until the next reply takes them.
     if (!SearchIndex::CatchUp())
@@ -35,25 +36,33 @@ ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
         SqlExec::Rollback();
         *position_ = before;
         outcome_ = ReplyOutcome();
+        outcome_.store_failed = true;
     }
     return outcome_;
 }
 
 void ReplyStorer::StoreMessages(const QList<MessageRecord>& messages) {
-    if (messages.isEmpty() || !order_.Load())
+    if (messages.isEmpty())
         return;
+    if (!order_.Load()) {
+        outcome_.store_failed = true;
+        return;
+    }
     for (const MessageRecord& msg : messages) {
         // A message is stored whole or not at all, so that asking again for it works.
         const ReplyOutcome saved = outcome_;
         const ListOrder::Snapshot saved_order = order_.Save();
         if (!StoreMessage(msg)) {
             outcome_ = saved;
+            outcome_.store_failed = true;
             order_.Restore(saved_order);
             break;
         }
     }
-    if (!order_.Flush())
+    if (!order_.Flush()) {
+        outcome_.store_failed = true;
         LogDbError(QStringLiteral("UPDATE message_list SET message_order"));
+    }
 }
 
 bool ReplyStorer::StoreMessage(const MessageRecord& msg) {
@@ -113,8 +122,10 @@ bool ReplyStorer::UpdateList(const MessageRecord& msg) {
 
 void ReplyStorer::ApplyStatusLogs(const QList<PollReply::StatusLog>& logs) {
     for (const PollReply::StatusLog& log : logs) {
-        if (!ApplyStatusLog(log))
+        if (!ApplyStatusLog(log)) {
+            outcome_.store_failed = true;
             return;
+        }
     }
 }
 
