@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -26,6 +27,8 @@ namespace {
 
 const char kIcon[] = ":/resource/ico.png";
 const char kBlankIcon[] = ":/resource/null.png";
+// A session lost within this time of the last loss counts as lost again at once.
+const int kSessionLossQuietMs = 60000;
 
 QStringList UnitFields(const QString& unit_record) {
     return unit_record.split(QLatin1Char(','), Qt::KeepEmptyParts);
@@ -92,6 +95,7 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
         qDebug() << "!!! AppController: user storage could not be prepared";
         return false;
     }
+    TellDamagedDb();
     main_widget_ = new MainWidget;
     main_widget_->Init();
     main_widget_->SetUserId(usr_id);
@@ -99,13 +103,23 @@ bool AppController::StartMainWidget(const QString& usr_id, bool relogin) {
     PlaceMainWidget();
     QObject::connect(main_widget_, &QObject::destroyed, &guard_,
                      [] { qDebug() << "main_widget...quit................"; });
-    QObject::connect(main_widget_, &MainWidget::re_login, &guard_, [this] { OnReLogin(); });
+    QObject::connect(main_widget_, &MainWidget::re_login, &guard_, [this] { OnSessionLost(); });
     SetupTray();
     // The tray's menu also opens from the window, the one way to it without a tray.
     main_widget_->SetAccountMenu(tray_menu_);
     SetupMessageNotice();
     main_widget_->StartEngine();
     return true;
+}
+
+void AppController::TellDamagedDb() {
+    const QString aside = Account::TakeDamagedDb();
+    if (aside.isEmpty())
+        return;
+    QMessageBox::information(nullptr, QStringLiteral("提示"),
+                             QStringLiteral("本地消息记录文件已损坏，无法使用。\n原文件已移到：%1\n"
+                                            "已新建消息记录，服务器上的消息会重新接收。")
+                                 .arg(QDir::toNativeSeparators(aside)));
 }
 
 void AppController::SetupTray() {
@@ -283,6 +297,24 @@ void AppController::OnReLogin() {
     login_->show();
     if (main_widget_)
         main_widget_->close();
+}
+
+void AppController::OnSessionLost() {
+    const int delay = SessionLossDelay();
+    OnReLogin();
+    if (login_)
+        login_->LogInByItself(delay);
+}
+
+int AppController::SessionLossDelay() {
+    const bool again_soon =
+        last_session_loss_.isValid() && last_session_loss_.elapsed() < kSessionLossQuietMs;
+    last_session_loss_.start();
+    if (!again_soon) {
+        session_loss_delay_.Reset();
+        return 0;
+    }
+    return session_loss_delay_.Next();
 }
 
 void AppController::OnQuit() {

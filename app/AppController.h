@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include "TrayNoticeWid.h"
+#include "base/RetryDelay.h"
 #include "chat/MainWidget.h"
 #include "login/Login.h"
 
@@ -51,6 +53,8 @@ public:
     // Handlers, public so the flow can be driven without a tray host.
     void OnLoginFinished(bool success, const QString& usr_id, bool relogin);
     void OnReLogin();
+    // The session ended or the server fell silent: the login window logs in by itself.
+    void OnSessionLost();
     void OnNotifyTray(int other_id, int nums);
     void OnTrayHover();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -68,6 +72,8 @@ private:
     void OnFlash();
     void OnOpenSchoolWeb();
     void OnOpenSchoolMgr();
+    int SessionLossDelay();
+    void TellDamagedDb();
 
     QPointer<MainWidget> main_widget_;
     QPointer<Login> login_;
@@ -82,6 +88,9 @@ private:
     QTimer flash_timer_;
     bool flash_phase_ = false;
     bool login_shown_ = false;
+    // Sessions lost again and again right after logging in are retried more slowly.
+    QElapsedTimer last_session_loss_;
+    RetryDelay session_loss_delay_;
     // Context of every connection to a handler: dropped with the controller, so a window that
     // outlives it never calls into a destroyed object.
     QObject guard_;

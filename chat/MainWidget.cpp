@@ -140,6 +140,47 @@ void MainWidget::CreateEngine() {
     connect(msg_controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, login_watchdog_,
             &LoginWatchdog::OnHeartMsgEid, Qt::QueuedConnection);
     connect(login_watchdog_, &LoginWatchdog::re_login, this, &MainWidget::re_login);
+    ConnectPollState();
+}
+
+void MainWidget::ConnectPollState() {
+    reconnect_lab_ = new QLabel(QStringLiteral("网络连接中断，正在重新连接…"), head_lab_);
+    reconnect_lab_->setObjectName(QStringLiteral("reconnect_lab"));
+    reconnect_lab_->hide();
+    // Beside the page buttons, before the window buttons at the end of the header.
+    if (auto* header = qobject_cast<QHBoxLayout*>(head_lab_->layout()))
+        header->insertWidget(header->count() - 1, reconnect_lab_, 0, Qt::AlignVCenter);
+    connect(msg_controller_->HeartBeat(), &HeartBeatMsg::heart_msg_failed, this,
+            &MainWidget::OnPollFailed, Qt::QueuedConnection);
+    connect(msg_controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, this,
+            &MainWidget::OnPollAnswered, Qt::QueuedConnection);
+    connect(msg_controller_->Parse(), &MsgParse::reply_stored, this, &MainWidget::OnReplyStored,
+            Qt::QueuedConnection);
+}
+
+void MainWidget::OnPollFailed(int retry_in_ms) {
+    reconnect_lab_->setToolTip(
+        QStringLiteral("%1 秒后重试").arg(qMax(1, (retry_in_ms + 999) / 1000)));
+    reconnect_lab_->show();
+}
+
+void MainWidget::OnPollAnswered() {
+    reconnect_lab_->hide();
+}
+
+void MainWidget::OnReplyStored(bool stored) {
+    if (stored)
+        store_warned_ = false;
+    if (stored || store_warned_)
+        return;
+    store_warned_ = true;
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("提示"),
+                        QStringLiteral("新消息暂时无法保存到本地（磁盘空间不足或文件无法写入）。\n"
+                                       "空间恢复后会自动补收，消息不会丢失。"),
+                        QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWidget::StartEngine() {

@@ -64,6 +64,12 @@ public slots:
     void OnUpdateMsgCount(int count);
     void OnPlayAudioFile(const QString& res_path);
     void OnCatchExceptions();
+    // The poll got no usable answer and is tried again: a discreet note in the header until
+    // the server answers.
+    void OnPollFailed(int retry_in_ms);
+    void OnPollAnswered();
+    // A poll reply could not be written: said once, until one is written again.
+    void OnReplyStored(bool stored);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -76,6 +82,7 @@ private:
     void LayoutWidgets();
     void ConnectSignals();
     void CreateEngine();
+    void ConnectPollState();
     void CreateUpdateDownload();
     void StartUpdateDownload();
     void StopUpdateDownload();
@@ -106,6 +113,8 @@ private:
     AvatarDownloader* avatar_downloader_ = nullptr;
     QThread* avatar_thread_ = nullptr;
     MessagePageMgr* msg_page_mgr_ = nullptr;
+    QLabel* reconnect_lab_ = nullptr;
+    bool store_warned_ = false;
 
     QFrame* bg_frame_ = nullptr;
     QLabel* head_lab_ = nullptr;

@@ -6,7 +6,6 @@
 #include <QDebug>
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
+
+#include "RegionReply.h"
 
 namespace {
 const int kShadowMargin = 10;
@@ -32,14 +33,6 @@ GroupChose::GroupChose(QWidget* parent) : QDialog(parent) {
 
 GroupChose::~GroupChose() {
     qDebug() << "GroupChose::~GroupChose";
-}
-
-QJsonArray GroupChose::AsArray(const QJsonValue& value) {
-    if (value.isArray())
-        return value.toArray();
-    if (value.isObject())
-        return QJsonArray{value};
-    return QJsonArray();
 }
 
 QString GroupChose::UnitField(const QString& record, int index) {
@@ -70,20 +63,11 @@ void GroupChose::SetRegionData(const QByteArray& data, Completion done) {
 }
 
 void GroupChose::FillProvinces(const QByteArray& data) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (doc.isNull() || error.error != QJsonParseError::NoError || !doc.isObject())
-        return;
-    QJsonObject root = doc.object();
-    if (!root.contains(QLatin1String("Velta")))
-        return;
-    QJsonObject velta = root.take(QLatin1String("Velta")).toObject();
-    if (velta.contains(QLatin1String("Area")))
-        FillCombo(province_combo_, velta.take(QLatin1String("Area")));
+    FillCombo(province_combo_, RegionReply::Provinces(data));
 }
 
 void GroupChose::FillCombo(QComboBox* combo, const QJsonValue& areas) {
-    for (const QJsonValue& area : AsArray(areas)) {
+    for (const QJsonValue& area : RegionReply::Areas(areas)) {
         const QJsonObject object = area.toObject();
         combo->insertItem(combo->count(), object.value(QLatin1String("Name")).toString(),
                           QVariant(object));
@@ -94,22 +78,10 @@ void GroupChose::on_group_info_active(QByteArray group_infos) {
     group_list_wid_->clear();
     unit_records_.clear();
     selected_name_.clear();
-    const QJsonDocument doc = QJsonDocument::fromJson(group_infos);
-    if (doc.isNull())
-        return;
-    QJsonObject root = doc.object();
-    QJsonObject velta = root.take(QLatin1String("Velta")).toObject();
-    for (const QJsonValue& unit : AsArray(velta.take(QLatin1String("R"))))
-        AddUnit(unit.toObject(), group_list_wid_, &unit_records_);
-}
-
-void GroupChose::AddUnit(const QJsonObject& unit, QListWidget* list, QStringList* records) {
-    const QString name = unit.value(QLatin1String("UnitName")).toString();
-    list->addItem(name);
-    records->append(unit.value(QLatin1String("Unit_ID")).toString() +
-                    QStringLiteral(",%1,%2,%3")
-                        .arg(name, unit.value(QLatin1String("UnitUrl")).toString(),
-                             unit.value(QLatin1String("UnitUrl2")).toString()));
+    for (const RegionReply::Unit& unit : RegionReply::Units(group_infos)) {
+        group_list_wid_->addItem(unit.name);
+        unit_records_.append(unit.record);
+    }
 }
 
 void GroupChose::OnProvinceChanged(int index) {

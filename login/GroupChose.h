@@ -36,8 +36,6 @@ public:
 
     const QStringList& UnitRecords() const { return unit_records_; }
 
-    // A nested "Area" may be one object or an array of them.
-    static QJsonArray AsArray(const QJsonValue& value);
     // Field `index` of a unit record (Unit_ID, UnitName, UnitUrl, UnitUrl2); empty fields count.
     static QString UnitField(const QString& record, int index);
 
@@ -67,7 +65,6 @@ private:
 
     void AddCaret(QComboBox* combo);
     static void FillCombo(QComboBox* combo, const QJsonValue& areas);
-    static void AddUnit(const QJsonObject& unit, QListWidget* list, QStringList* records);
 
     QStringList history_;
     QStringList unit_records_;

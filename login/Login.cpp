@@ -23,6 +23,7 @@
 #include "GroupChose.h"
 #include "LineEdit.h"
 #include "LoginHttp.h"
+#include "LoginReply.h"
 #include "base/FormBody.h"
 #include "base/LogText.h"
 #include "base/ServicePaths.h"
@@ -33,9 +34,6 @@ namespace {
 const int kShadowMargin = 10;
 const int kBannerHeight = 140;
 const int kAvatarSize = 80;
-const QStringList kReplyKeys = {
-    "User_ID", "UserName", "UserType_ID", "Nick", "HeadPic", "Organization_ID",
-    "Unit_ID", "UnitName", "SessionID",   "Pro",  "IsVip"};
 
 // The focus look of one input row: the line under it and its icon.
 void StyleRow(QFrame* line, QLabel* ico, const QString& image, bool focused) {
@@ -65,11 +63,13 @@ private:
 
 }  // namespace
 
-Login::Login(QWidget* parent) : QWidget(parent) {
+Login::Login(QWidget* parent) : QWidget(parent), retry_timer_(new QTimer(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     new WindowDragger(this);
+    retry_timer_->setSingleShot(true);
+    connect(retry_timer_, &QTimer::timeout, this, &Login::OnLoginUser);
 }
 
 Login::~Login() {
@@ -238,7 +238,7 @@ void Login::LoadSettings() {
     if (DefaultAccountUser().isEmpty())
         return;
     const AccountMap& account = Account::GetAccountInfo(QString());
-    qDebug() << "account_settings: " << account;
+    qDebug().noquote() << "account_settings: " << LogText::Map(account);
     usr_name_edit_->setText(account.value(QStringLiteral("usr_id")));
     psw_edit_->setText(account.value(QStringLiteral("usr_psw")));
     remember_psw_checkbox_->setChecked(account.value(QStringLiteral("rem_psw")) ==
@@ -275,7 +275,7 @@ void Login::LoadAvatar(const AccountMap& account) {
 }
 
 void Login::ConnectSignals() {
-    connect(login_btn_, &QPushButton::clicked, this, &Login::OnLoginUser);
+    connect(login_btn_, &QPushButton::clicked, this, &Login::OnLoginClicked);
     connect(chose_group_btn_, &QPushButton::clicked, this, &Login::OnChoseGroup);
     connect(min_btn_, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(close_btn_, &QPushButton::clicked, this, &Login::OnCloseBtn);
@@ -398,10 +398,45 @@ void Login::OnLoginUser() {
                    });
 }
 
+void Login::OnLoginClicked() {
+    // While waiting for the server a click tries at once.
+    retry_timer_->stop();
+    OnLoginUser();
+}
+
+void Login::LogInByItself(int delay_ms) {
+    if (group_edit_->text().isEmpty() || usr_name_edit_->text().isEmpty() ||
+        psw_edit_->text().isEmpty()) {
+        return;
+    }
+    auto_retry_ = true;
+    retry_.Reset();
+    if (delay_ms <= 0) {
+        OnLoginUser();
+        return;
+    }
+    login_btn_->setText(QStringLiteral("稍后自动登录，点击立即登录"));
+    retry_timer_->start(delay_ms);
+}
+
+void Login::WaitForServer() {
+    const int delay = retry_.Next();
+    qDebug().noquote()
+        << QStringLiteral("Login: no answer from the server, again in %1 ms").arg(delay);
+    login_btn_->setEnabled(true);
+    login_btn_->setText(QStringLiteral("正在等待服务器，点击立即重试"));
+    retry_timer_->start(delay);
+}
+
 void Login::OnLoginReply(bool ok, const QByteArray& data, const QString& status) {
-    const LoginButtonGuard guard(login_btn_);
     qDebug().noquote().nospace() << "LoginUser: data: "
                                  << LogText::Redacted(QString::fromUtf8(data));
+    const LoginReply reply = ok ? LoginReply::Parse(data) : LoginReply();
+    if (auto_retry_ && reply.kind == LoginReply::Kind::kUnreadable) {
+        WaitForServer();
+        return;
+    }
+    const LoginButtonGuard guard(login_btn_);
     if (!ok) {
         const QString reason = http_->LastError().isEmpty() ? status : http_->LastError();
         QMessageBox::information(this, QStringLiteral("提示"),
@@ -409,23 +444,19 @@ void Login::OnLoginReply(bool ok, const QByteArray& data, const QString& status)
         qDebug() << "LoginUser: error";
         return;
     }
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (doc.isNull() || error.error != QJsonParseError::NoError)
+    if (reply.kind == LoginReply::Kind::kUnreadable)
         return;
-    QJsonObject root = doc.object();
-    QJsonObject velta = root.take(QLatin1String("Velta")).toObject();
-    if (velta.take(QLatin1String("EID")).toString() != QLatin1String("0")) {
+    if (reply.kind == LoginReply::Kind::kRefused) {
+        auto_retry_ = false;
         QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("登录失败: %1")
-                                     .arg(velta.take(QLatin1String("ErrorMessage")).toString()));
+                                 QStringLiteral("登录失败: %1").arg(reply.error_message));
         return;
     }
     const QString user = usr_name_edit_->text();
     AccountMap& account = Account::GetAccountInfo(user);
     SaveLoginSettings(account);
-    for (const QString& key : kReplyKeys)
-        account[key] = velta.take(key).toString();
+    for (const QString& key : LoginReply::Keys())
+        account[key] = reply.values.value(key);
     Account::SaveAccountInfo(user);
     finished_ = true;
     emit tobe_quit(true, user);

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "base/Account.h"
+#include "base/RetryDelay.h"
 
 class GroupChose;
 class LineEdit;
@@ -15,6 +16,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 // The first window: unit, user name and password, remembered settings and automatic login.
 // Emits tobe_quit(true, user name) after a successful login and tobe_quit(false, ...) when the
@@ -28,6 +30,10 @@ public:
     // first_start is false for a re-login, which never logs in by itself: the user came back to
     // change the unit or because the session ended.
     bool Init(bool first_start);
+    // After the session was lost: logs in without a click once delay_ms have passed, when the
+    // unit, the name and a remembered password are filled, and keeps trying, more slowly each
+    // time, while the server cannot be reached. A refused login ends the trying.
+    void LogInByItself(int delay_ms);
 
     // The user folder that GetAccountInfo("") would load, when it holds a settings file.
     static QString DefaultAccountUser();
@@ -56,11 +62,16 @@ private:
     void RunChooser(GroupChose* chooser, const QByteArray& region_data);
     void OnUnitList(const QString& district_id);
     void OnLoginUser();
+    void OnLoginClicked();
     void OnLoginReply(bool ok, const QByteArray& data, const QString& status);
+    void WaitForServer();
     void SaveLoginSettings(AccountMap& account) const;
     void OnCloseBtn();
 
     bool finished_ = false;
+    bool auto_retry_ = false;
+    RetryDelay retry_;
+    QTimer* retry_timer_ = nullptr;
 
     // Region and unit lists on one request object, the login call on another, so a reply is
     // never handed to the other request's callback.
