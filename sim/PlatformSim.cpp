@@ -181,6 +181,10 @@ void PlatformSim::SetFault(const SimFault& fault) {
     impl_->faults.Set(fault);
 }
 
+bool PlatformSim::HasFault(const std::string& method) const {
+    return impl_->faults.Has(method);
+}
+
 void PlatformSim::ClearFaults(const std::string& method) {
     impl_->faults.Clear(method);
 }

@@ -62,6 +62,8 @@ public:
     void SetFault(const SimFault& fault);
     // An empty method clears every fault.
     void ClearFaults(const std::string& method = std::string());
+    // Whether a fault is still set for the method: a limited one is gone once used up.
+    bool HasFault(const std::string& method) const;
 
 private:
     struct Impl;

@@ -12,7 +12,7 @@
 using nlohmann::json;
 
 namespace {
-const std::set<std::string> kFlags = {"not-json", "drop", "eid1", "clear"};
+const std::set<std::string> kFlags = {"not-json", "drop", "eid1", "hold", "huge", "clear"};
 const std::set<std::string> kCommands = {"send",  "remind",  "unread", "expire",
                                          "fault", "publish", "session"};
 }  // namespace
@@ -133,7 +133,8 @@ bool SimCommand::BuildBody(std::string* error) {
         body["name"] = path.substr(path.find_last_of("/\\") + 1);
         body["data"] = base64::Encode(data);
     } else if (operation_ == "fault") {
-        const std::string kinds[] = {"status", "delay", "not-json", "drop", "eid1", "clear"};
+        const std::string kinds[] = {"status", "delay", "not-json", "drop",
+                                     "eid1",   "hold",  "huge",     "clear"};
         for (const std::string& kind : kinds) {
             if (!Get(kind).empty()) {
                 body["kind"] = kind;
@@ -145,6 +146,7 @@ bool SimCommand::BuildBody(std::string* error) {
             if (error->empty())
                 *error =
                     "fault needs one of --status N, --delay MS, --not-json, --drop, --eid1, "
+                    "--hold, --huge, "
                     "--clear";
             return false;
         }

@@ -15,14 +15,14 @@ namespace {
 
 const char kUsage[] =
     "usage: platform-sim [--port N] [--db FILE] [--demo FILE] [--hold-ms N] [--verbose]\n"
-    "       platform-sim send --from USER --to USER|-GROUP (--text TEXT | --file PATH [--type N]"
-    " [--seconds S])\n"
+    "       platform-sim send --from USER --to USER|-GROUP (--text TEXT [--count N] | --file PATH"
+    " [--type N] [--seconds S])\n"
     "       platform-sim remind --to USER --remind ID --text TEXT [--url URL]\n"
     "       platform-sim unread --user USER --remind ID --num N\n"
     "       platform-sim expire --user USER\n"
     "       platform-sim session --user USER\n"
     "       platform-sim fault --method NAME (--status N | --delay MS | --not-json | --drop |"
-    " --eid1 | --clear) [--count N]\n"
+    " --eid1 | --hold | --huge | --clear) [--count N]\n"
     "       platform-sim publish --version X.Y.Z --file PATH\n"
     "Commands take --port N to reach a simulator on another port (default 8770).\n";
 

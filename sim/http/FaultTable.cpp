@@ -28,6 +28,11 @@ SimFault FaultTable::Take(const std::string& method) {
     return fault;
 }
 
+bool FaultTable::Has(const std::string& method) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return faults_.count(text_util::Lower(method)) != 0;
+}
+
 FaultKind FaultTable::KindFromName(const std::string& name) {
     const std::string key = text_util::Lower(name);
     if (key == "delay")
@@ -40,5 +45,9 @@ FaultKind FaultTable::KindFromName(const std::string& name) {
         return FaultKind::kDrop;
     if (key == "eid1")
         return FaultKind::kEid1;
+    if (key == "hold")
+        return FaultKind::kHold;
+    if (key == "huge")
+        return FaultKind::kHuge;
     return FaultKind::kNone;
 }

@@ -75,6 +75,16 @@ std::string Shortened(const std::string& body) {
     return body.size() > kLoggedBody ? body.substr(0, kLoggedBody) + "..." : body;
 }
 
+// The real answer made far larger than any: a reply envelope gets a member that many MB long,
+// anything else that many bytes more.
+void Pad(SimReply* reply, int megabytes) {
+    const std::string padding(static_cast<size_t>(megabytes) * 1024 * 1024, 'x');
+    if (!reply->body.empty() && reply->body[0] == '{')
+        reply->body.insert(1, "\"Padding\":\"" + padding + "\",");
+    else
+        reply->body += padding;
+}
+
 SimReply Spoiled(const SimFault& fault) {
     SimReply reply;
     switch (fault.kind) {
@@ -129,6 +139,10 @@ int SimHttp::Bind(const std::string& host, int port) {
 }
 
 void SimHttp::Start() {
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex_);
+        stopping_ = false;
+    }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // Stop only takes effect once the server runs.
     while (!server_->is_running())
@@ -138,6 +152,11 @@ void SimHttp::Start() {
 void SimHttp::Stop() {
     if (!thread_.joinable())
         return;
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex_);
+        stopping_ = true;
+    }
+    hold_end_.notify_all();
     server_->stop();
     thread_.join();
 }
@@ -169,13 +188,22 @@ SimReply SimHttp::Answer(const SimRequest& request) {
     const std::string name = NameOf(request);
     const SimFault fault = text_util::StartsWith(name, "_sim/") ? SimFault() : faults_.Take(name);
     if (fault.kind == FaultKind::kDelay)
-        std::this_thread::sleep_for(std::chrono::milliseconds(fault.value));
+        Hold(fault.value);
+    if (fault.kind == FaultKind::kHold)
+        Hold(fault.value > 0 ? fault.value : FaultTable::kHoldMs);
     if (fault.kind == FaultKind::kStatus || fault.kind == FaultKind::kNotJson ||
         fault.kind == FaultKind::kEid1)
         return Spoiled(fault);
     SimReply reply = router_.Route(request);
     reply.drop = fault.kind == FaultKind::kDrop;
+    if (fault.kind == FaultKind::kHuge)
+        Pad(&reply, fault.value > 0 ? fault.value : FaultTable::kHugeMb);
     return reply;
+}
+
+void SimHttp::Hold(int ms) {
+    std::unique_lock<std::mutex> lock(hold_mutex_);
+    hold_end_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
 void SimHttp::Log(const SimRequest& request, const SimReply& reply) const {

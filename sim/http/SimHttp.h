@@ -1,7 +1,9 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -34,6 +36,8 @@ private:
     void Serve(const httplib::Request& req, httplib::Response& res, std::string body);
     SimReply Answer(const SimRequest& request);
     void Log(const SimRequest& request, const SimReply& reply) const;
+    // Sleeps, but no longer than until Stop: a held answer never keeps the server from ending.
+    void Hold(int ms);
 
     SimRouter& router_;
     FaultTable& faults_;
@@ -41,4 +45,7 @@ private:
     bool verbose_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    std::mutex hold_mutex_;
+    std::condition_variable hold_end_;
+    bool stopping_ = false;
 };

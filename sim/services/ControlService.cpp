@@ -35,6 +35,16 @@ SimResult ControlService::Send(const std::string& from, const std::string& to,
     return result.ok ? SimResult::Done(result.message_id) : SimResult::Fail(result.error);
 }
 
+SimResult ControlService::SendMany(const std::string& from, const std::string& to,
+                                   const std::string& text, int count) {
+    if (count <= 1)
+        return Send(from, to, text);
+    SimResult result;
+    for (int i = 1; i <= count && (i == 1 || result.ok); ++i)
+        result = Send(from, to, text + " #" + std::to_string(i));
+    return result;
+}
+
 SimResult ControlService::SendFile(const std::string& from, const std::string& to, int msg_type,
                                    const std::string& name, const std::string& data, int seconds) {
     PostRequest post;
@@ -100,7 +110,7 @@ SimResult ControlService::Dispatch(const std::string& operation, const std::stri
         return SendFile(text("from"), text("to"), number("type", 2), text("name"),
                         base64::Decode(text("file")), number("seconds", -1));
     if (operation == "send")
-        return Send(text("from"), text("to"), text("text"));
+        return SendMany(text("from"), text("to"), text("text"), number("count", 1));
     if (operation == "remind")
         return Remind(text("to"), number("remind", 0), text("text"), text("url"));
     if (operation == "unread")

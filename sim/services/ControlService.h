@@ -16,6 +16,9 @@ public:
     ControlService(SimContext& context, FaultTable& faults) : context_(context), faults_(faults) {}
 
     SimResult Send(const std::string& from, const std::string& to, const std::string& text);
+    // `count` messages, each text ending in " #1", " #2" ...; the id of the last.
+    SimResult SendMany(const std::string& from, const std::string& to, const std::string& text,
+                       int count);
     SimResult SendFile(const std::string& from, const std::string& to, int msg_type,
                        const std::string& name, const std::string& data, int seconds);
     SimResult Remind(const std::string& to, int remind_id, const std::string& text,

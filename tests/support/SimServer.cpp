@@ -92,6 +92,10 @@ void SimServer::SetFault(const QString& method, FaultKind kind, int value, int c
     sim_.SetFault({S(method), kind, value, count});
 }
 
+bool SimServer::HasFault(const QString& method) const {
+    return sim_.HasFault(S(method));
+}
+
 void SimServer::ClearFaults(const QString& method) {
     sim_.ClearFaults(S(method));
 }

@@ -44,6 +44,8 @@ public:
     int ExpireSessions(const QString& user);
     void SetFault(const QString& method, FaultKind kind, int value = 0, int count = 0);
     void ClearFaults(const QString& method = QString());
+    // False once a limited fault has been used up (its last request arrived).
+    bool HasFault(const QString& method) const;
     bool Publish(const QString& version, const QString& file_name, const QByteArray& data);
 
 private:
