@@ -5,6 +5,7 @@
 #include "widgets/WindowStyle.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -65,6 +66,15 @@ MainWidget::~MainWidget() {
     delete msg_page_mgr_;
     // Joins the engine's threads before the widgets they report to are gone.
     delete msg_controller_;
+    TakeInPendingLists();
+}
+
+void MainWidget::TakeInPendingLists() {
+    // Record lists the engine posted before it stopped still wait for this window and its pages;
+    // they belong to their receivers, which free them only when the lists arrive.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    for (QObject* child : findChildren<QObject*>())
+        QCoreApplication::sendPostedEvents(child, QEvent::MetaCall);
 }
 
 void MainWidget::Init() {

@@ -83,6 +83,7 @@ private:
     void ConnectSignals();
     void CreateEngine();
     void ConnectPollState();
+    void TakeInPendingLists();
     void CreateUpdateDownload();
     void StartUpdateDownload();
     void StopUpdateDownload();
