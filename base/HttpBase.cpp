@@ -7,8 +7,11 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include "LogText.h"
+
 namespace {
 const char kIndexProperty[] = "custom_index";
+const char kTooLargeProperty[] = "too_large";
 // Longer values (a file in Base64) are logged by their length only.
 constexpr int kLoggedValueBytes = 256;
 // Data waiting to be taken from a reply: the network thread pauses beyond it.
@@ -97,6 +100,23 @@ void HttpBase::Request(int mode, const QString& url, const QByteArray& body, Htt
             [this, index](qint64 received, qint64 total) {
                 emit download_progress(index, received, total);
             });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        GiveUpWhenTooLarge(reply, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    });
+}
+
+bool HttpBase::GiveUpWhenTooLarge(QNetworkReply* reply, qint64 size) {
+    if (size <= ReplyLimit() || reply->property(kTooLargeProperty).toBool())
+        return false;
+    qDebug().noquote() << QStringLiteral(
+                              "!!! HttpBase: the answer of %1 is larger than %2 bytes, "
+                              "not read any further")
+                              .arg(LogText::Redacted(reply->url().toString()))
+                              .arg(ReplyLimit());
+    reply->setProperty(kTooLargeProperty, true);
+    arrived_.remove(reply);
+    reply->abort();
+    return true;
 }
 
 void HttpBase::OnFinished(QNetworkReply* reply) {
@@ -108,6 +128,13 @@ void HttpBase::OnFinished(QNetworkReply* reply) {
     // A transfer that broke off after a 200 status line is a failed connection: what arrived
     // of it must not pass for the whole answer.
     const bool transport_failed = reply->error() != QNetworkReply::NoError && status < 400;
+    if (reply->property(kTooLargeProperty).toBool()) {
+        arrived_.remove(reply);
+        // Status 0: no answer that could be used arrived.
+        OnReply(reply, QByteArray(), 0);
+        reply->deleteLater();
+        return;
+    }
     TakeArrived(reply);
     const QByteArray data = arrived_.take(reply);
     if (transport_failed)
@@ -127,12 +154,16 @@ void HttpBase::LimitReadBuffer(QNetworkReply* reply) {
 }
 
 void HttpBase::TakeArrived(QNetworkReply* reply) {
+    if (reply->property(kTooLargeProperty).toBool())
+        return;
+    const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (GiveUpWhenTooLarge(reply, expected))
+        return;
     QByteArray& data = arrived_[reply];
-    if (data.isEmpty()) {
-        const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (expected > 0 && expected <= kMaxReservedBytes)
-            data.reserve(static_cast<int>(expected));
-    }
+    if (data.isEmpty() && expected > 0 && expected <= kMaxReservedBytes)
+        data.reserve(static_cast<int>(expected));
+    if (GiveUpWhenTooLarge(reply, data.size() + reply->bytesAvailable()))
+        return;
     data.append(reply->readAll());
 }
 

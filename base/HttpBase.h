@@ -21,6 +21,13 @@ public:
     // Mode 0: GET (the body is not sent); 1: form POST; 2: form POST with charset=utf-8.
     enum Mode { kGet = 0, kPost = 1, kPostUtf8 = 2 };
 
+    // Answers far larger than any real one are not read into memory: beyond the limit the
+    // transfer is given up and reported as failed. A service answer is a few KB, a page of a
+    // hundred messages well under 1 MB.
+    static constexpr qint64 kReplyLimit = 8LL * 1024 * 1024;
+    // The largest file a message carries (50 MB) in Base64 within its reply envelope.
+    static constexpr qint64 kFileReplyLimit = 72LL * 1024 * 1024;
+
     explicit HttpBase(QObject* parent = nullptr);
     ~HttpBase() override;
 
@@ -34,6 +41,8 @@ signals:
 
 protected:
     virtual void OnReply(QNetworkReply* reply, const QByteArray& data, int status_code) = 0;
+    // Requests that bring files answer with more.
+    virtual qint64 ReplyLimit() const { return kReplyLimit; }
 
     void ReplyPlain(const QByteArray& data, int status_code);
     void ReplyIndexed(QNetworkReply* reply, const QByteArray& data, int status_code);
@@ -42,6 +51,8 @@ private:
     void OnFinished(QNetworkReply* reply);
     static void LimitReadBuffer(QNetworkReply* reply);
     void TakeArrived(QNetworkReply* reply);
+    // Gives the transfer up when it is, or announces to be, larger than the limit.
+    bool GiveUpWhenTooLarge(QNetworkReply* reply, qint64 size);
 
     QNetworkAccessManager* manager_ = nullptr;
     HttpCallback callback_;

@@ -10,4 +10,5 @@ public:
 
 protected:
     void OnReply(QNetworkReply* reply, const QByteArray& data, int status_code) override;
+    qint64 ReplyLimit() const override { return kFileReplyLimit; }
 };
