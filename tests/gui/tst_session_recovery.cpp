@@ -1,0 +1,175 @@
+// The application when the platform misbehaves: a lost session logs in again by itself, also
+// while the server answers nothing useful for a while; a lost session right after a login is
+// retried more slowly; only 选择其他单位登录 leaves the login to the user. The main window shows
+// failing polls discreetly and says once that replies cannot be stored, and a damaged msg.db is
+// replaced, with the user told where it went.
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include "GuiTestUtil.h"
+#include "app/AppController.h"
+#include "app/CustomSysTray.h"
+#include "base/SqlExec.h"
+#include "chat/MainWidget.h"
+#include "login/Login.h"
+#include "tests/support/SimServer.h"
+#include "tests/support/TestMain.h"
+
+using namespace gui_test;
+
+namespace {
+
+const char kPoll[] = "Message_GetByMaxID2";
+const char kLoginUser[] = "LoginUser";
+
+QPushButton* LoginButton(Login* login) {
+    return login->findChild<QPushButton*>(QStringLiteral("login_btn"));
+}
+
+// Logged in, the demo history stored and the poll held by the server.
+bool Settled(SimServer& sim, AppController& controller) {
+    return QTest::qWaitFor([&] { return controller.MainWindow() && sim.HeldPolls() == 1; }, 15000);
+}
+
+int Stored(const QList<qint64>& ids) {
+    int found = 0;
+    for (qint64 id : ids) {
+        found += SqlExec::SelectInt("SELECT COUNT(*) FROM message_all WHERE message_id = :id",
+                                    {{"id", id}});
+    }
+    return found;
+}
+
+}  // namespace
+
+class TestSessionRecovery : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+
+    void lostSessionLogsInByItselfWhileTheServerIsAway();
+    void changingUnitLeavesTheLoginToTheUser();
+    void failingPollsShowAReconnectingNote();
+    void unstoredRepliesAreToldOnce();
+    void damagedMessageFileIsReplacedAndTold();
+};
+
+void TestSessionRecovery::init() {
+    ResetAccounts();
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestSessionRecovery::lostSessionLogsInByItselfWhileTheServerIsAway() {
+    SimServer sim(500, 300);
+    RememberDemoUser(sim);
+    ModalAnswerer answerer;
+    AppController controller;
+    QVERIFY(Settled(sim, controller));
+    QPointer<MainWidget> first = controller.MainWindow();
+
+    // The next poll says the session is gone, and the first two logins meet a broken server.
+    sim.SetFault(kLoginUser, FaultKind::kStatus, 502, 2);
+    sim.SetFault(kPoll, FaultKind::kEid1, 0, 1);
+    QList<qint64> ids{sim.SendChat("wangfang", "zhanglei", "会话中断前")};
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 10000);
+    Login* login = controller.LoginWindow();
+    QVERIFY(login && login->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(LoginButton(login)->text(), QString("正在等待服务器，点击立即重试"),
+                              5000);
+    ids << sim.SendChat("wangfang", "zhanglei", "服务器恢复前");
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow() && controller.MainWindow()->isVisible(),
+                             15000);
+    QVERIFY(!sim.HasFault(kLoginUser));
+    QVERIFY(controller.Tray()->isVisible());
+    QVERIFY(answerer.Boxes().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(Stored(ids), 2, 10000);
+
+    // Lost again at once: the login waits a moment before trying.
+    QPointer<MainWidget> second = controller.MainWindow();
+    QVERIFY(Settled(sim, controller));
+    sim.SetFault(kPoll, FaultKind::kEid1, 0, 1);
+    ids << sim.SendChat("wangfang", "zhanglei", "又一次中断");
+    QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 10000);
+    QCOMPARE(LoginButton(controller.LoginWindow())->text(), QString("稍后自动登录，点击立即登录"));
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow() && controller.MainWindow()->isVisible(),
+                             15000);
+    QTRY_COMPARE_WITH_TIMEOUT(Stored(ids), 3, 10000);
+    delete controller.MainWindow();
+}
+
+// The user chose to change the unit: the remembered password is not used by itself. The first
+// login request is the user's click, which meets the one failure the server has in store.
+void TestSessionRecovery::changingUnitLeavesTheLoginToTheUser() {
+    SimServer sim(500, 300);
+    RememberDemoUser(sim);
+    ModalAnswerer answerer;
+    AppController controller;
+    QVERIFY(Settled(sim, controller));
+    sim.SetFault(kLoginUser, FaultKind::kStatus, 503, 1);
+    controller.TrayMenu()->actions().first()->trigger();
+    Login* login = controller.LoginWindow();
+    QVERIFY(login->isVisible());
+    QCOMPARE(LoginButton(login)->text(), QString("登录"));
+    LoginButton(login)->click();
+    QTRY_COMPARE(answerer.Boxes(), QStringList{"提示|登录失败: 503"});
+    QVERIFY(login->isVisible());
+    delete login;
+}
+
+void TestSessionRecovery::failingPollsShowAReconnectingNote() {
+    SimServer sim(500, 300);
+    RememberDemoUser(sim);
+    AppController controller;
+    QVERIFY(Settled(sim, controller));
+    QLabel* note = controller.MainWindow()->findChild<QLabel*>("reconnect_lab");
+    QVERIFY(note && note->isHidden());
+    sim.SetFault(kPoll, FaultKind::kDrop, 0, 2);
+    const qint64 id = sim.SendChat("wangfang", "zhanglei", "断线时发来");
+    QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(note->isHidden(), 15000);
+    QCOMPARE(Stored({id}), 1);
+    delete controller.MainWindow();
+}
+
+void TestSessionRecovery::unstoredRepliesAreToldOnce() {
+    ModalAnswerer answerer;
+    MainWidget main;
+    main.Init();
+    main.OnReplyStored(false);
+    main.OnReplyStored(false);
+    QTRY_COMPARE(answerer.Boxes().size(), 1);
+    QVERIFY(answerer.Boxes().first().contains("无法保存"));
+    main.OnReplyStored(true);
+    main.OnReplyStored(false);
+    QTRY_COMPARE(answerer.Boxes().size(), 2);
+}
+
+void TestSessionRecovery::damagedMessageFileIsReplacedAndTold() {
+    SimServer sim(500, 300);
+    RememberDemoUser(sim);
+    const QString folder = Account::DataRoot() + "/account/zhanglei/1001";
+    QDir().mkpath(folder);
+    QFile damaged(folder + "/msg.db");
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, '\x5a'));
+    damaged.close();
+
+    ModalAnswerer answerer;
+    AppController controller;
+    QVERIFY(Settled(sim, controller));
+    QCOMPARE(answerer.Boxes().size(), 1);
+    QVERIFY(answerer.Boxes().first().startsWith("提示|本地消息记录文件已损坏"));
+    QVERIFY(answerer.Boxes().first().contains(QDir::toNativeSeparators(folder)));
+    // The history comes back from the server into the new file.
+    QVERIFY(SqlExec::SelectInt("SELECT COUNT(*) FROM message_all") > 0);
+    QCOMPARE(QDir(folder).entryList({"msg-damaged-*.db"}).size(), 1);
+    delete controller.MainWindow();
+}
+
+CORAL_TEST_MAIN(TestSessionRecovery)
+#include "tst_session_recovery.moc"
