@@ -112,6 +112,78 @@ private:
 // Far past anything the demo holds: the poll brings nothing of that kind.
 const qint64 kNone = 900000000;
 
+// A call of the user's own unit with the fields every one of them starts with.
+QByteArray UnitCall(Seeds& seeds, const QString& session, const char* path, const char* method,
+                    const QList<QPair<QString, QString>>& extra = {}) {
+    FormBody body;
+    body.Add("User_ID", kUser).Add("SessionID", session).Add("Unit_ID", "1001");
+    for (const auto& field : extra)
+        body.Add(field.first, field.second);
+    return seeds.Post(seeds.Unit(path, method), body);
+}
+
+void DirectorySeeds(Seeds& seeds, const QString& session) {
+    namespace m = service_paths::method;
+    const char* path = service_paths::kInterfacePath;
+    const char* target = "fuzz_directory_replies";
+    seeds.Write(target, "organisation",
+                UnitCall(seeds, session, path, m::kOrgAndUserGetList, {{"org_id", "0"}}));
+    seeds.Write(target, "organisation-14",
+                UnitCall(seeds, session, path, m::kOrgAndUserGetList, {{"org_id", "14"}}));
+    seeds.Write(target, "public-groups", UnitCall(seeds, session, path, m::kPublicGroupGetList));
+    seeds.Write(target, "my-groups", UnitCall(seeds, session, path, m::kMyGroupGetList));
+    seeds.Write(target, "public-members",
+                UnitCall(seeds, session, path, m::kRoleAndUserGetList, {{"role_id", "101"}}));
+    seeds.Write(target, "group-members",
+                UnitCall(seeds, session, path, m::kGroupUserGetList, {{"group_id", "201"}}));
+    seeds.Write(target, "discussions", UnitCall(seeds, session, path, m::kDiscussGroupGetList));
+}
+
+void ScheduleSeeds(Seeds& seeds, const QString& session) {
+    namespace m = service_paths::method;
+    const char* path = service_paths::kSchedulePath;
+    const char* target = "fuzz_schedule_replies";
+    const QByteArray terms = UnitCall(seeds, session, path, m::kTermGetList);
+    seeds.Write(target, "terms", terms);
+    const QString term =
+        Json(terms).Objects("Velta.R").first().toObject().value("Term_ID").toString();
+    const QByteArray weeks =
+        UnitCall(seeds, session, path, m::kTermWeekGetList, {{"Term_ID", term}});
+    seeds.Write(target, "weeks", weeks);
+    seeds.Write(target, "sections", UnitCall(seeds, session, path, m::kScheduleSectionGetXD2));
+    const QDate today = QDate::currentDate();
+    const QDate monday = today.addDays(1 - today.dayOfWeek());
+    const QList<QPair<QString, QString>> week = {
+        {"BeginDay", monday.toString("yyyy-MM-dd")},
+        {"EndDay", monday.addDays(6).toString("yyyy-MM-dd")}};
+    seeds.Write(target, "own-entries",
+                UnitCall(seeds, session, path, m::kScheduleGetTotalList, week));
+    seeds.Write(target, "unit-entries",
+                UnitCall(seeds, session, path, m::kCourseScheduleGetList, week));
+    const QList<QPair<QString, QString>> page = {{"PageIndex", "0"}, {"PageSize", "100"}};
+    seeds.Write(target, "todos", UnitCall(seeds, session, path, m::kPlanGetToDoList3, page));
+    seeds.Write(target, "meetings",
+                UnitCall(seeds, session, path, m::kMeetingAppointGetListProcessing, page));
+}
+
+// The urls of the attachment messages and a file's download reply.
+void AttachmentSeeds(Seeds& seeds, const QString& session, const QByteArray& poll) {
+    const char* target = "fuzz_attachments";
+    int n = 0;
+    QString file_message;
+    for (const QJsonValue& value : Json(poll).Objects("Velta.M")) {
+        const QJsonObject message = value.toObject();
+        seeds.Write(target, QStringLiteral("url-%1").arg(++n).toUtf8().constData(),
+                    message.value("MsgUrl").toString().toUtf8());
+        if (message.value("MsgType").toString() == "2")
+            file_message = message.value("Message_ID").toString();
+    }
+    seeds.Write(
+        target, "file-download",
+        UnitCall(seeds, session, service_paths::kInterfacePath,
+                 service_paths::method::kMessageFileDownload, {{"Message_ID", file_message}}));
+}
+
 void PollSeeds(Seeds& seeds, const QString& session) {
     seeds.Write("fuzz_poll_reply", "history", seeds.Poll(session, 0, 0, 0, 0));
     const qint64 chat = seeds.sim_.SendChat("wangfang", "zhanglei", "材料已经发您了 + & = %").id;
@@ -127,8 +199,9 @@ void PollSeeds(Seeds& seeds, const QString& session) {
     const qint64 picture = seeds.sim_.SendFile("zhaoli", "zhanglei", 3, "班级.png", "png").id;
     seeds.sim_.SendFile("zhaoli", "zhanglei", 2, "教案.doc", "doc");
     seeds.sim_.SendFile("zhaoli", "zhanglei", 4, "留言.wav", "RIFF", 3);
-    seeds.Write("fuzz_poll_reply", "attachments",
-                seeds.Poll(session, picture - 1, kNone, kNone, kNone));
+    const QByteArray attachments = seeds.Poll(session, picture - 1, kNone, kNone, kNone);
+    seeds.Write("fuzz_poll_reply", "attachments", attachments);
+    AttachmentSeeds(seeds, session, attachments);
     // Sent "from here": the echo carries this installation's code and the local row id 1.
     seeds.Send(session, "你好", 1);
     const QByteArray echo = seeds.Poll(session, picture + 2, kNone, kNone, kNone);
@@ -206,6 +279,8 @@ int main(int argc, char** argv) {
     LoginSeeds(seeds);
     JsonSeeds(seeds, session);
     FormSeeds(seeds);
+    DirectorySeeds(seeds, session);
+    ScheduleSeeds(seeds, session);
     PollSeeds(seeds, session);
     return 0;
 }

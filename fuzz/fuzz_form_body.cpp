@@ -1,6 +1,8 @@
 // The form body encoder: any names and values go out as a body that only holds unreserved
 // characters, "%XX", "&" and "=", and a form decoder gets back exactly what was added. The input
-// is split at NUL bytes into name, value, name, value ...
+// is split at NUL bytes into name, value, name, value ...; a piece left over is the content of a
+// file sent as a Base64 field.
+#include <QFile>
 #include <QUrlQuery>
 
 #include "FuzzSupport.h"
@@ -50,6 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QString value = QString::fromUtf8(pieces.at(i + 1));
         form.Add(name, value);
         sent.append({name.toUtf8(), value.toUtf8()});
+    }
+    if (pieces.size() % 2 == 1) {
+        const QString path = fuzz::ScratchFolder() + QStringLiteral("/file");
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(pieces.last());
+        file.close();
+        form.AddFileBase64(QStringLiteral("Base64Data"), path);
+        sent.append({"Base64Data", pieces.last().toBase64()});
     }
     const QByteArray body = form.Encode();
     fuzz::Expect(OnlyFormCharacters(body), "only form characters in the body");
