@@ -4,6 +4,7 @@
 // keeps polling or recovers, and every message arrives exactly once.
 
 #include <QtTest>
+#include <memory>
 
 #include "EngineTestEnv.h"
 #include "engine/EngineMetaTypes.h"
@@ -32,33 +33,40 @@ public:
     Session(SimServer& sim, bool fresh, int watchdog_ms = LoginWatchdog::kDefaultIntervalMs)
         : watchdog_(watchdog_ms) {
         ok_ = SignInAs("zhanglei", kZhangLei, sim.UnitRecord(), sim.OpenSession("zhanglei"), fresh);
-        controller_.Init();
-        MsgParse* parse = controller_.Parse();
+        controller_->Init();
+        MsgParse* parse = controller_->Parse();
         QObject::connect(parse, &MsgParse::update_connect_list_ui, &context_,
                          [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
         QObject::connect(parse, &MsgParse::msgs_sys_has_receive, &context_,
                          [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(controller_.Loader(), &MsgLoader::msg_load_ready, &context_,
+        QObject::connect(controller_->Loader(), &MsgLoader::msg_load_ready, &context_,
                          [](MessageItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(controller_.HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
+        QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
                          &LoginWatchdog::OnHeartMsgEid, Qt::QueuedConnection);
     }
 
+    // Stops the engine as the main window does, then takes in the lists still on their way,
+    // which belong to the receiver.
+    ~Session() {
+        controller_.reset();
+        QCoreApplication::sendPostedEvents(&context_, QEvent::MetaCall);
+    }
+
     bool Ok() const { return ok_; }
-    MsgController& Engine() { return controller_; }
+    MsgController& Engine() { return *controller_; }
     LoginWatchdog& Watchdog() { return watchdog_; }
-    void Start() { controller_.Start(); }
+    void Start() { controller_->Start(); }
 
     // A text to 王芳 as her page sends it; the local row id.
     int Send(const QString& text) {
-        QueuedSpy to_ids(controller_.Parse(), &MsgParse::update_to_id);
-        QMetaObject::invokeMethod(controller_.Parse(), "OnMsgSend", Qt::QueuedConnection,
+        QueuedSpy to_ids(controller_->Parse(), &MsgParse::update_to_id);
+        QMetaObject::invokeMethod(controller_->Parse(), "OnMsgSend", Qt::QueuedConnection,
                                   Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"), Q_ARG(int, 1),
                                   Q_ARG(int, 7), Q_ARG(QString, text));
         return to_ids.wait() ? to_ids.first().at(1).toInt() : 0;
     }
     void SendAgain(int row_id, const QString& text) {
-        QMetaObject::invokeMethod(controller_.Parse(), "OnMsgReSend", Qt::QueuedConnection,
+        QMetaObject::invokeMethod(controller_->Parse(), "OnMsgReSend", Qt::QueuedConnection,
                                   Q_ARG(int, row_id), Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"),
                                   Q_ARG(int, 1), Q_ARG(int, 8), Q_ARG(QString, text));
     }
@@ -67,7 +75,7 @@ private:
     bool ok_ = false;
     QObject context_;
     LoginWatchdog watchdog_;
-    MsgController controller_;
+    std::unique_ptr<MsgController> controller_{new MsgController};
 };
 
 // Every message once, and the conversation's unread number counts each.
