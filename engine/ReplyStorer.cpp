@@ -136,10 +136,11 @@ bool ReplyStorer::ApplyStatusLog(const PollReply::StatusLog& log) {
     if (log.to_stat == 2 && log.send_id != 0) {
         if (!message_row.isEmpty() && message_row.value("user_id").toInt() == log.send_id)
             outcome_.read_marks.append({log.receive_id, log.message_id});
-        const QVariantMap conversation = ConnectListStore::Conversation(log.send_id);
-        if (!conversation.isEmpty() && conversation.value("number").toInt() != 0) {
+        const int other_id = ReadConversation(log, message_row);
+        const QVariantMap conversation = ConnectListStore::Conversation(other_id);
+        if (other_id != 0 && !conversation.isEmpty() && conversation.value("number").toInt() != 0) {
             // Read on another device.
-            if (!ConnectListStore::SetNumber(log.send_id, 0))
+            if (!ConnectListStore::SetNumber(other_id, 0))
                 return false;
             outcome_.list_changed = true;
         }
@@ -149,6 +150,18 @@ bool ReplyStorer::ApplyStatusLog(const PollReply::StatusLog& log) {
         RefreshSystemEntry(message_row);
     UpdateSystemTotal();
     return true;
+}
+
+int ReplyStorer::ReadConversation(const PollReply::StatusLog& log, const QVariantMap& message_row) {
+    // A group message read is the group's conversation, and only when the message was received:
+    // a member reading one's own message leaves one's unread number in the group alone. The
+    // sender's conversation would be the wrong one to clear.
+    if (log.receive_id < 0) {
+        const bool received =
+            !message_row.isEmpty() && message_row.value("send_or_receive").toInt() == 0;
+        return received ? log.receive_id : 0;
+    }
+    return log.send_id;
 }
 
 void ReplyStorer::RefreshSystemEntry(const QVariantMap& message_row) {

@@ -26,6 +26,8 @@ private:
     bool UpdateList(const MessageRecord& msg);
     void ApplyStatusLogs(const QList<PollReply::StatusLog>& logs);
     bool ApplyStatusLog(const PollReply::StatusLog& log);
+    // The conversation whose unread number a read mark clears; 0 for none.
+    static int ReadConversation(const PollReply::StatusLog& log, const QVariantMap& message_row);
     void RefreshSystemEntry(const QVariantMap& message_row);
     void UpdateSystemTotal();
     void AddSystemCategory(int remind_id);

@@ -38,6 +38,7 @@ private slots:
     void init() { QVERIFY(SignIn()); }
 
     void readLogsMarkMessagesAndResetNumbers();
+    void groupReadLogsClearTheGroup();
     void systemMessagesAreCountedPerCategory();
 };
 
@@ -61,6 +62,33 @@ void TestMsgParseCounts::readLogsMarkMessagesAndResetNumbers() {
     QCOMPARE(probe.LastPoll(), (QList<int>{60, 102, 0, 0}));
     ParserProbe restarted;
     QCOMPARE(restarted.LastPoll(), (QList<int>{60, 102, 0, 0}));
+}
+
+void TestMsgParseCounts::groupReadLogsClearTheGroup() {
+    ParserProbe probe;
+    ChatMsg in_group = From(-2001, 10);
+    in_group.receive_id = -5;
+    in_group.send_id2 = 2001;
+    ChatMsg own_in_group = From(kUserId, 12);
+    own_in_group.receive_id = -5;
+    probe.Feed(Reply().Add(in_group).Add(From(2001, 11)).Add(own_in_group));
+    const auto number = [&probe](int other_id) {
+        for (const QString& entry : probe.LastList())
+            if (entry.section(':', 0, 0).toInt() == other_id)
+                return entry.section(':', 1, 1).toInt();
+        return -1;
+    };
+    QCOMPARE(number(-5), 1);
+    QCOMPARE(number(2001), 1);
+    // A member read one's own message: one's unread number in the group stays.
+    probe.Feed(Reply().Append("ML", StatusLog(12, 200, kUserId, -5, 2)));
+    probe.Feed(Reply().Add(From(2001, 13)));
+    QCOMPARE(number(-5), 1);
+    // The group message read on another device clears the group, not the sender's own chat.
+    probe.Feed(Reply().Append("ML", StatusLog(10, 201, 2001, -5, 2)));
+    QCOMPARE(Message(10).value("is_read").toInt(), 2);
+    QCOMPARE(number(-5), 0);
+    QCOMPARE(number(2001), 2);
 }
 
 void TestMsgParseCounts::systemMessagesAreCountedPerCategory() {
