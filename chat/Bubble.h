@@ -30,6 +30,8 @@ struct Bubble {
     QString reference;
     QString url;
     int is_read = 0;
+    // The stored row (message_all id) of a message from the history; 0 for the others.
+    int id = 0;
     int message_id = 0;
     int client_message_id = 0;
     int tmp_msg_id = 0;

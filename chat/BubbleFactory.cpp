@@ -44,6 +44,7 @@ Bubble BubbleFactory::FromRecord(const MessageItemInfo& record, bool group) {
     bubble.group = group;
     bubble.text = record.content;
     bubble.is_read = record.is_read;
+    bubble.id = record.id;
     bubble.message_id = record.message_id;
     if (own) {
         bubble.client_message_id = record.client_message_id;

@@ -5,6 +5,7 @@
 #include <QStyle>
 
 #include "MessageItem.h"
+#include "RowHighlight.h"
 
 namespace {
 // Bubbles are narrower than any list they are shown in: their height is the same at every
@@ -164,4 +165,41 @@ void ChatView::doItemsLayout() {
 void ChatView::resizeEvent(QResizeEvent* event) {
     QListWidget::resizeEvent(event);
     RealizeVisible();
+}
+
+void ChatView::Clear() {
+    delete highlight_;
+    // Widgets go before the bubbles they show.
+    const QSet<QListWidgetItem*> realized = realized_;
+    for (QListWidgetItem* list_item : realized)
+        Release(list_item);
+    clear();
+    bubbles_.clear();
+}
+
+int ChatView::RowOfId(int id) const {
+    if (id <= 0)
+        return -1;
+    for (int row = count() - 1; row >= 0; --row) {
+        const Bubble* bubble = BubbleAt(row);
+        // One's own message learns its row as client_message_id once stored.
+        const bool own = bubble->side == Bubble::kRight && bubble->client_message_id == id;
+        if (bubble->msg_type != Bubble::kSeparator && (bubble->id == id || own))
+            return row;
+    }
+    return -1;
+}
+
+void ChatView::ShowRow(int row) {
+    QListWidgetItem* list_item = item(row);
+    if (!list_item)
+        return;
+    executeDelayedItemsLayout();
+    scrollToItem(list_item, QAbstractItemView::PositionAtCenter);
+    delete highlight_;
+    highlight_ = new RowHighlight(this, indexFromItem(list_item));
+}
+
+int ChatView::HighlightedRow() const {
+    return highlight_ && highlight_->Index().isValid() ? highlight_->Index().row() : -1;
 }

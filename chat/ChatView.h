@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QListWidget>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 
 class DownloadRegistry;
 class MessageItem;
+class RowHighlight;
 
 // The scrolling list of one conversation, one row per Bubble. Only rows near the visible part
 // have a widget: a list of thousands of widgets would move every one of them at each layout and
@@ -35,6 +37,14 @@ public:
     MessageItem* ItemAt(int row) const;
     // How many rows have a widget now.
     int WidgetCount() const { return realized_.size(); }
+    // Removes every row.
+    void Clear();
+    // The row of stored message `id` (its message_all row); -1 when not shown.
+    int RowOfId(int id) const;
+    // Scrolls `row` to the middle of the view and marks it for a moment.
+    void ShowRow(int row);
+    // The row ShowRow marked, while the mark shows; -1.
+    int HighlightedRow() const;
 
     // Asks once for the picture of a sender whose avatar is not in the folder.
     void AskAvatar(int id);
@@ -69,5 +79,6 @@ private:
     std::unordered_map<const QListWidgetItem*, Bubble> bubbles_;
     QSet<QListWidgetItem*> realized_;
     QSet<int> asked_avatars_;
+    QPointer<RowHighlight> highlight_;
     bool realizing_ = false;
 };

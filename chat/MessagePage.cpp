@@ -156,6 +156,9 @@ void MessagePage::Fill(const MessageItemInfoPointers& all, bool on_screen) {
     if (all.isEmpty())
         return;
     const bool older = has_records_ && all.first()->id < min_id_;
+    // Below a page opened back in the history, newer messages come with its newer pages.
+    if (has_newer_ && !older)
+        return;
     // A page may come twice (opened while its first message arrived): shown rows are skipped.
     MessageItemInfoPointers records;
     for (MessageItemInfo* record : all) {
@@ -181,7 +184,10 @@ void MessagePage::Fill(const MessageItemInfoPointers& all, bool on_screen) {
         chat_view_->verticalScrollBar()->setValue(kOlderPageScrollValue);
         return;
     }
-    Append(records);
+    if (returning_to_newest_)
+        AppendAboveSentFromHere(records);
+    else
+        Append(records);
     if (on_screen) {
         ScrollToBottom();
         emit receive_msg_on_chat(other_id_);
@@ -271,9 +277,92 @@ void MessagePage::ScrollToBottom() {
 void MessagePage::OnScrolled(int value) {
     if (value == 0 && has_records_ && chat_view_->count() > 0)
         emit scroll_to_top(other_id_, min_id_, max_id_);
+    AskNewerAtBottom();
+}
+
+void MessagePage::AskNewerAtBottom() {
+    if (!has_newer_ || newer_asked_ ||
+        chat_view_->verticalScrollBar()->value() < chat_view_->verticalScrollBar()->maximum()) {
+        return;
+    }
+    newer_asked_ = true;
+    emit scroll_to_bottom(other_id_, max_id_);
+}
+
+void MessagePage::Reset() {
+    chat_view_->Clear();
+    has_records_ = false;
+    min_id_ = 0;
+    max_id_ = 0;
+    last_date_ = QDateTime();
+    first_date_ = QDateTime();
+    has_newer_ = false;
+    newer_asked_ = false;
+    returning_to_newest_ = false;
+}
+
+void MessagePage::FillAround(const MessageItemInfoPointers& records, int id, bool has_newer) {
+    Reset();
+    Fill(records, false);
+    has_newer_ = has_newer;
+    ShowMessage(id);
+    // A short page may end inside the view: there is nothing to scroll to the bottom.
+    AskNewerAtBottom();
+}
+
+void MessagePage::AppendNewer(const MessageItemInfoPointers& records, bool has_newer) {
+    // Started again meanwhile: the newest page shows instead.
+    if (!has_newer_)
+        return;
+    newer_asked_ = false;
+    has_newer_ = has_newer;
+    MessageItemInfoPointers fresh;
+    for (MessageItemInfo* record : records) {
+        if (record->id > max_id_)
+            fresh.append(record);
+    }
+    if (fresh.isEmpty())
+        return;
+    max_id_ = fresh.last()->id;
+    Append(fresh);
+}
+
+bool MessagePage::ShowMessage(int id) {
+    const int row = chat_view_->RowOfId(id);
+    if (row < 0)
+        return false;
+    chat_view_->ShowRow(row);
+    return true;
+}
+
+void MessagePage::ReturnToNewest() {
+    Reset();
+    returning_to_newest_ = true;
+    emit scroll_to_top(other_id_, 0, 0);
+}
+
+void MessagePage::AppendAboveSentFromHere(const MessageItemInfoPointers& records) {
+    returning_to_newest_ = false;
+    QList<Bubble> sent;
+    for (int row = 0; row < chat_view_->count(); ++row) {
+        const Bubble* bubble = chat_view_->BubbleAt(row);
+        if (bubble->msg_type != Bubble::kSeparator)
+            sent.append(*bubble);
+    }
+    chat_view_->Clear();
+    last_date_ = QDateTime();
+    Append(records);
+    QList<Bubble> bubbles;
+    for (const Bubble& bubble : sent) {
+        AddSeparatorIfNewDay(QDateTime::currentDateTime(), &bubbles);
+        bubbles << bubble;
+    }
+    chat_view_->InsertItems(bubbles, -1);
 }
 
 void MessagePage::AddOwnBubble(Bubble bubble) {
+    if (has_newer_)
+        ReturnToNewest();
     ++counter_;
     QList<Bubble> bubbles;
     AddSeparatorIfNewDay(QDateTime::currentDateTime(), &bubbles);

@@ -57,6 +57,19 @@ public:
     // A sent bubble without an answer after this long shows as failed.
     void SetSendTimeout(int ms) { send_timeout_ms_ = ms; }
 
+    // Opened at a search result: shows `records` (ascending) in place of what was shown, with
+    // stored message `id` in the middle and marked. While `has_newer`, the page does not reach
+    // the newest message: scrolling to the bottom asks for the next newer page, and new
+    // messages wait for it.
+    void FillAround(const MessageItemInfoPointers& records, int id, bool has_newer);
+    // The next newer page after the last record shown.
+    void AppendNewer(const MessageItemInfoPointers& records, bool has_newer);
+    bool HasNewer() const { return has_newer_; }
+    // Marks stored message `id` when it is shown; false when it is not.
+    bool ShowMessage(int id);
+    // Drops every bubble: the next Fill starts the page again.
+    void Reset();
+
 signals:
     void scroll_to_top(int other_id, int from_id, int to_id);
     void send_msg(int other_id, QString other_name, int msg_type, int tmp_msg_id,
@@ -65,6 +78,8 @@ signals:
                      int tmp_msg_id, QString content_or_local_url);
     void send_file(QString file_path);
     void receive_msg_on_chat(int other_id);
+    // Scrolled to the bottom of a page that does not reach the newest message.
+    void scroll_to_bottom(int other_id, int after_id);
 
 public slots:
     void OnSendClicked();
@@ -92,6 +107,8 @@ private:
     void SkipSentFromHere(MessageItemInfoPointers* records);
     bool KeyPressed(QKeyEvent* event);
     void OnScrolled(int value);
+    // At the bottom of a page that does not reach the newest message: asks for the next.
+    void AskNewerAtBottom();
     void OnEmojiButton();
     void OnFilesButton();
     void OnScreenShot();
@@ -106,6 +123,10 @@ private:
     void SendVideo(const QString& path);
     // The row of one's own bubble with this temporary id (or, for 0, this message id); -1.
     int FindOwn(int tmp_msg_id, int message_id) const;
+    // Sending from a page opened back in the history: the page starts again at the newest
+    // messages, and what is sent meanwhile stays below them.
+    void ReturnToNewest();
+    void AppendAboveSentFromHere(const MessageItemInfoPointers& records);
 
     int other_id_;
     QString title_;
@@ -118,6 +139,9 @@ private:
     QDateTime first_date_;
     int counter_ = 0;
     int send_timeout_ms_ = 30000;
+    bool has_newer_ = false;
+    bool newer_asked_ = false;
+    bool returning_to_newest_ = false;
     const QStringList image_suffixes_{"jpg", "jpeg", "png"};
     const QStringList video_suffixes_{"mkv", "flv", "avi", "mp4"};
 

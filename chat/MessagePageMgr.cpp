@@ -103,6 +103,7 @@ MessagePage* MessagePageMgr::CreatePage(int other_id) {
     connect(page, &MessagePage::receive_msg_on_chat, this, &MessagePageMgr::update_isread_state,
             queued);
     connect(page->View(), &ChatView::req_avatar, this, &MessagePageMgr::req_avatar, queued);
+    connect(page, &MessagePage::scroll_to_bottom, this, &MessagePageMgr::load_newer, queued);
     return page;
 }
 
@@ -117,6 +118,10 @@ void MessagePageMgr::OnConnectItemChanged(int other_id, QString other_name) {
     } else {
         stack_->setCurrentIndex(page_indexes_.value(other_id));
         if (MessagePage* page = Page(other_id)) {
+            // Left back in the history by a search: the conversation opens at its newest.
+            anchors_.remove(other_id);
+            if (page->HasNewer())
+                page->Reset();
             page->ScrollToBottom();
             current_id_ = other_id;
             if (page->IsEmpty())
@@ -206,6 +211,49 @@ void MessagePageMgr::ReadShownPage() {
     MessagePage* page = Page(current_id_);
     if (!page || !OnScreen(current_id_))
         return;
-    page->ScrollToBottom();
+    if (!page->HasNewer())
+        page->ScrollToBottom();
     emit update_isread_state(current_id_);
+}
+
+MessagePage* MessagePageMgr::ShowPage(int other_id, const QString& other_name) {
+    if (!other_name.isEmpty())
+        names_.insert(other_id, other_name);
+    MessagePage* page = Page(other_id);
+    if (!page)
+        page = CreatePage(other_id);
+    stack_->setCurrentWidget(page);
+    current_id_ = other_id;
+    return page;
+}
+
+void MessagePageMgr::OnOpenAtMessage(int other_id, QString other_name, int id) {
+    MessagePage* page = ShowPage(other_id, other_name);
+    if (page->ShowMessage(id)) {
+        anchors_.remove(other_id);
+    } else {
+        anchors_.insert(other_id, id);
+        emit load_around(other_id, id);
+    }
+    emit update_isread_state(other_id);
+}
+
+void MessagePageMgr::OnMsgAroundReady(int other_id, int id, MessageItemInfoPointers messages, bool,
+                                      bool has_newer) {
+    MessagePage* page = Page(other_id);
+    if (page && anchors_.value(other_id) == id) {
+        anchors_.remove(other_id);
+        if (!messages.isEmpty())
+            page->FillAround(messages, id, has_newer);
+        else if (page->IsEmpty())
+            emit update_msg_page(other_id, 0, 0);
+    }
+    qDeleteAll(messages);
+}
+
+void MessagePageMgr::OnMsgNewerReady(int other_id, MessageItemInfoPointers messages,
+                                     bool has_newer) {
+    if (MessagePage* page = Page(other_id))
+        page->AppendNewer(messages, has_newer);
+    qDeleteAll(messages);
 }

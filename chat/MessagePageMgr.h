@@ -52,6 +52,9 @@ signals:
                      int tmp_msg_id, QString content_or_local_url);
     // A bubble shows a sender whose picture is not in the avatar folder.
     void req_avatar(QString other_id);
+    // A page opened at a search result asks for the messages around it, then for newer ones.
+    void load_around(int other_id, int id);
+    void load_newer(int other_id, int after_id);
 
 public slots:
     void OnConnectItemChanged(int other_id, QString other_name);
@@ -67,6 +70,11 @@ public slots:
     // A message sent from a page was stored with its row id (the id a re-send replaces).
     void OnOwnMessageStored(int other_id, QString other_name, int client_message_id, int msg_type,
                             QString content_or_local_url);
+    // A search result was clicked: its conversation opens at stored message `id`.
+    void OnOpenAtMessage(int other_id, QString other_name, int id);
+    void OnMsgAroundReady(int other_id, int id, MessageItemInfoPointers messages, bool has_older,
+                          bool has_newer);
+    void OnMsgNewerReady(int other_id, MessageItemInfoPointers messages, bool has_newer);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,6 +89,8 @@ private:
     // Watches the window the frame stands in for being restored from minimised.
     void WatchWindow();
     void ReadShownPage();
+    // Makes the page of `other_id` (created when missing) the current one.
+    MessagePage* ShowPage(int other_id, const QString& other_name);
 
     QPointer<QFrame> frame_;
     QPointer<QWidget> window_;
@@ -88,6 +98,8 @@ private:
     MessagePageSys* sys_page_ = nullptr;
     QHash<int, int> page_indexes_;
     QMap<int, QString> names_;
+    // other_id -> the message its page was last asked to open at; older answers are dropped.
+    QHash<int, int> anchors_;
     int current_id_ = kNone;
     DownloadRegistry downloads_;
     ExternalLink* external_link_ = nullptr;

@@ -5,10 +5,9 @@
 #include <QFrame>
 #include <QSignalSpy>
 #include <QtTest>
-#include <cstdlib>
-#include <new>
 
 #include "ChatTestUtil.h"
+#include "DeleteWatch.h"
 #include "chat/ChatView.h"
 #include "chat/InputView.h"
 #include "chat/MessagePage.h"
@@ -16,57 +15,6 @@
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
-
-// Records under watch: each delete of one is counted, and its memory is kept, so that no later
-// allocation at the same address is taken for it. Nothing is allocated while counting.
-namespace {
-constexpr int kWatchMax = 64;
-const void* g_watched[kWatchMax];
-int g_deletes[kWatchMax];
-int g_watch_count = 0;
-
-bool CountDelete(void* pointer) {
-    for (int i = 0; i < g_watch_count; ++i) {
-        if (g_watched[i] == pointer) {
-            ++g_deletes[i];
-            return true;
-        }
-    }
-    return false;
-}
-
-template <typename Record>
-QList<Record*> Watch(const QList<Record*>& records) {
-    for (Record* record : records) {
-        g_watched[g_watch_count] = record;
-        g_deletes[g_watch_count++] = 0;
-    }
-    return records;
-}
-
-// Each watched record deleted exactly once.
-bool AllFreedOnce() {
-    for (int i = 0; i < g_watch_count; ++i) {
-        if (g_deletes[i] != 1)
-            return false;
-    }
-    return true;
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* pointer = std::malloc(size ? size : 1))
-        return pointer;
-    throw std::bad_alloc();
-}
-void operator delete(void* pointer) noexcept {
-    if (!CountDelete(pointer))
-        std::free(pointer);
-}
-void operator delete(void* pointer, std::size_t) noexcept {
-    if (!CountDelete(pointer))
-        std::free(pointer);
-}
 
 namespace {
 
