@@ -13,6 +13,7 @@
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QThread>
@@ -31,10 +32,12 @@
 #include "engine/MsgController.h"
 #include "engine/MsgLoader.h"
 #include "engine/MsgParse.h"
+#include "engine/MsgSearch.h"
 #include "engine/MsgSendReceive.h"
 #include "engine/ResourceDownloader.h"
 #include "engine/UpdateDownload.h"
 #include "login/ConnectWid.h"
+#include "login/SearchPanel.h"
 #include "schedule/SchedulePage.h"
 
 namespace {
@@ -92,6 +95,7 @@ void MainWidget::Init() {
     CreateUpdateDownload();
     ConnectLeftPanel();
     ConnectPages();
+    ConnectSearch();
 }
 
 void MainWidget::SetUserId(const QString& usr_id) {
@@ -269,6 +273,30 @@ void MainWidget::ConnectPages() {
             queued);
     connect(pages, &MessagePageMgr::req_avatar, avatar_downloader_,
             &AvatarDownloader::OnReqOneAvatar, queued);
+}
+
+void MainWidget::ConnectSearch() {
+    const auto queued = Qt::QueuedConnection;
+    MsgSearch* search = msg_controller_->Search();
+    SearchPanel* panel = connect_wid_->Search();
+    connect(panel, &SearchPanel::search, search, &MsgSearch::OnSearch, queued);
+    connect(panel, &SearchPanel::search_more, search, &MsgSearch::OnSearchMore, queued);
+    connect(search, &MsgSearch::msg_search_ready, panel, &SearchPanel::OnSearchReady, queued);
+    MessagePageMgr* pages = msg_page_mgr_;
+    MsgLoader* loader = msg_controller_->Loader();
+    connect(connect_wid_, &ConnectWid::message_result_chosen, pages,
+            &MessagePageMgr::OnOpenAtMessage);
+    connect(pages, &MessagePageMgr::load_around, loader, &MsgLoader::OnLoadAround, queued);
+    connect(pages, &MessagePageMgr::load_newer, loader, &MsgLoader::OnLoadNewer, queued);
+    connect(loader, &MsgLoader::msg_around_ready, pages, &MessagePageMgr::OnMsgAroundReady, queued);
+    connect(loader, &MsgLoader::msg_newer_ready, pages, &MessagePageMgr::OnMsgNewerReady, queued);
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL + Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, &MainWidget::FocusSearch);
+}
+
+void MainWidget::FocusSearch() {
+    msg_bubble_btn_->Button()->click();
+    connect_wid_->FocusSearch();
 }
 
 void MainWidget::SetupUI() {

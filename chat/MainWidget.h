@@ -92,6 +92,9 @@ private:
     void ConnectLeftPanel();
     // The conversation pages and the engine workers they talk to.
     void ConnectPages();
+    // The history search of the left panel, its worker, and opening a page at a result.
+    void ConnectSearch();
+    void FocusSearch();
     void OnAvatarReady(int other_id);
     void ShowOnMessagePage();
     void OnMaxBtn();

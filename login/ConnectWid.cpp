@@ -17,6 +17,9 @@
 
 #include "ConnectGroupHelper.h"
 #include "ConnectMsgListItem.h"
+#include "SearchBox.h"
+#include "SearchPanel.h"
+#include "SearchResults.h"
 #include "base/Account.h"
 #include "base/WorkerThread.h"
 #include "engine/EngineMetaTypes.h"
@@ -132,8 +135,39 @@ QWidget* ConnectWid::BuildMessagePage() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addLayout(search_row_);
-    column->addWidget(list_, 1);
+    column->addWidget(BuildSearch(page), 1);
     return page;
+}
+
+QWidget* ConnectWid::BuildSearch(QWidget* page) {
+    search_ = new SearchPanel(avatars_, page);
+    search_row_->setContentsMargins(10, 10, 10, 8);
+    search_row_->addWidget(search_->Box());
+    // The results stand in for the list while the box holds a search.
+    list_or_results_ = new QStackedWidget(page);
+    list_or_results_->setObjectName(QStringLiteral("list_or_results"));
+    list_or_results_->addWidget(list_);
+    list_or_results_->addWidget(search_->Results());
+    connect(search_, &SearchPanel::active_changed, this, [this](bool active) {
+        list_or_results_->setCurrentWidget(active ? static_cast<QWidget*>(search_->Results())
+                                                  : list_);
+    });
+    connect(search_, &SearchPanel::conversation_chosen, this,
+            [this](int other_id, const QString& name, bool) {
+                SelectConversation(other_id);
+                ChooseConversation(other_id, name);
+            });
+    connect(search_, &SearchPanel::message_chosen, this,
+            [this](int other_id, const QString& name, int id) {
+                SelectConversation(other_id);
+                emit message_result_chosen(other_id, name, id);
+            });
+    return list_or_results_;
+}
+
+void ConnectWid::FocusSearch() {
+    msg_btn_->click();
+    search_->Focus();
 }
 
 void ConnectWid::BuildTree() {

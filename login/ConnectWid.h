@@ -20,6 +20,7 @@ class QHBoxLayout;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class SearchPanel;
 class QStackedWidget;
 class QThread;
 class QTreeWidget;
@@ -39,6 +40,10 @@ public:
     // Shows the conversation list with `other_id` as the current row. Opens nothing: the caller
     // opens the conversation itself.
     void SelectConversation(int other_id);
+    // The search of the message history above the conversation list.
+    SearchPanel* Search() const { return search_; }
+    // Ctrl+F: the conversation list's tab, the search box focused.
+    void FocusSearch();
 
     // The panel shows the conversation list on 0 and the contacts on 1.
     enum Page { kMessages = 0, kContacts = 1 };
@@ -53,6 +58,8 @@ signals:
     void update_db_group_infos(QStringList infos);
     void req_avatar(QString other_id);
     void switch_item(QListWidgetItem* current, QListWidgetItem* previous);
+    // A message found by the search was clicked: its conversation opens at row `id`.
+    void message_result_chosen(int other_id, QString other_name, int id);
 
 public slots:
     void LoadUnitGroupTree(QStringList infos, QTreeWidgetItem* item);
@@ -73,6 +80,8 @@ private:
     void SetupUI();
     QPushButton* TabButton(const char* name, const QString& text);
     QWidget* BuildMessagePage();
+    // The search box into search_row_; returns the list with the results in its place.
+    QWidget* BuildSearch(QWidget* page);
     void BuildTree();
     void ConnectWidgets();
     void CreateGroupHelper();
@@ -106,6 +115,8 @@ private:
     // Above the list: room for a search box.
     QHBoxLayout* search_row_ = nullptr;
     QListWidget* list_ = nullptr;
+    SearchPanel* search_ = nullptr;
+    QStackedWidget* list_or_results_ = nullptr;
     // The row widgets of list_, in list order.
     QVector<ConnectMsgListItem*> rows_;
     QTreeWidget* tree_ = nullptr;

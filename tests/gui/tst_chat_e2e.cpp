@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "ChatTestUtil.h"
+#include "MainWindowTestUtil.h"
 #include "chat/ChatView.h"
 #include "chat/InputView.h"
 #include "chat/MainWidget.h"
@@ -49,12 +49,8 @@ private slots:
         QVERIFY(sim_.IsRunning());
     }
     void init() {
-        QVERIFY(engine_test::SignInAs("zhanglei", kUserId, sim_.UnitRecord(),
-                                      sim_.OpenSession("zhanglei")));
-        main_.reset(new MainWidget);
-        main_->Init();
-        main_->resize(1000, 700);
-        main_->show();
+        main_.reset(ShowMainWindow(sim_));
+        QVERIFY(main_);
         main_->StartEngine();
     }
     void cleanup() { main_.reset(); }

@@ -12,8 +12,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "ChatTestUtil.h"
 #include "GuiTestUtil.h"
+#include "MainWindowTestUtil.h"
 #include "base/SqlExec.h"
 #include "chat/MainWidget.h"
 #include "chat/MessageItemSys.h"
@@ -89,13 +89,9 @@ private slots:
     }
     void init() {
         gui_test::ResetAccounts();
-        QVERIFY(engine_test::SignInAs("zhanglei", kUserId, sim_.UnitRecord(),
-                                      sim_.OpenSession("zhanglei")));
         links_.urls.clear();
-        main_.reset(new MainWidget);
-        main_->Init();
-        main_->resize(1000, 700);
-        main_->show();
+        main_.reset(ShowMainWindow(sim_));
+        QVERIFY(main_);
     }
     void cleanup() { main_.reset(); }
     void reminderShowsCountsAndOpensItsPage();
