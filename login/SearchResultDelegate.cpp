@@ -140,11 +140,19 @@ QString SearchResultDelegate::Fit(const QString& text, const QFont& font, int wi
 
 void SearchResultDelegate::DrawHighlighted(QPainter* painter, const QPoint& top_left, int width,
                                            const QString& text, const SearchText::Matches& matches,
-                                           const QFont& font, const QColor& color, int max_lines) {
+                                           const QFont& font, const QColor& color, int max_lines,
+                                           int muted) {
     const QString fitted = Fit(text, font, width, max_lines, nullptr);
     // A cut text ends in "…", which is never part of a match.
     const int usable = fitted == text ? fitted.size() : fitted.size() - 1;
     QVector<QTextLayout::FormatRange> formats;
+    if (muted > 0) {
+        QTextLayout::FormatRange range;
+        range.start = 0;
+        range.length = qMin(muted, usable);
+        range.format.setForeground(kMuted);
+        formats.append(range);
+    }
     for (const auto& match : matches) {
         const int length = qMin(match.second, usable - match.first);
         if (match.first < 0 || length <= 0)
@@ -278,7 +286,7 @@ void SearchResultDelegate::PaintMessage(QPainter* painter, const QRect& rect,
     SearchText::Matches matches;
     const QString excerpt = ExcerptText(item, &matches);
     DrawHighlighted(painter, QPoint(left, top + kSenderLine + 3), width, excerpt, matches,
-                    ExcerptFont(), kText, kMaxExcerptLines);
+                    ExcerptFont(), kText, kMaxExcerptLines, excerpt.size() - item.text.size());
 }
 
 void SearchResultDelegate::PaintNote(QPainter* painter, const QRect& rect,

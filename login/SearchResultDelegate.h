@@ -48,10 +48,12 @@ private:
     void PaintMessage(QPainter* painter, const QRect& rect, const SearchResults::Row& row) const;
     static void PaintNote(QPainter* painter, const QRect& rect, const SearchResults::Row& row);
     void PaintAvatar(QPainter* painter, const QRect& rect, int other_id) const;
-    // Draws `text` from `top_left` in `width`, matches in the accent colour.
+    // Draws `text` from `top_left` in `width`, matches in the accent colour, its first
+    // `muted` characters (an attachment's kind) faint.
     static void DrawHighlighted(QPainter* painter, const QPoint& top_left, int width,
                                 const QString& text, const SearchText::Matches& matches,
-                                const QFont& font, const QColor& color, int max_lines);
+                                const QFont& font, const QColor& color, int max_lines,
+                                int muted = 0);
 
     SearchResults* view_;
 };
