@@ -186,12 +186,13 @@ void MessagePageMgr::OnOwnMessageStored(int other_id, QString, int client_messag
 
 bool MessagePageMgr::eventFilter(QObject* watched, QEvent* event) {
     // Back on screen (window shown or restored again, message page chosen again): what came
-    // meanwhile in the open conversation is read now, not while nobody looked.
-    if (watched == frame_ && event->type() == QEvent::Show) {
+    // meanwhile in the open conversation is read now, not while nobody looked. The type comes
+    // first: a frame being destroyed still sends events, and is no QFrame any more to compare.
+    if (event->type() == QEvent::Show && watched == frame_) {
         WatchWindow();
         ReadShownPage();
-    } else if ((watched == window_ || watched == frame_) &&
-               event->type() == QEvent::WindowStateChange) {
+    } else if (event->type() == QEvent::WindowStateChange &&
+               (watched == window_ || watched == frame_)) {
         ReadShownPage();
     }
     return QObject::eventFilter(watched, event);

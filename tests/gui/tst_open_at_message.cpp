@@ -65,7 +65,10 @@ private slots:
         mgr_->Frame()->resize(600, 500);
         mgr_->Frame()->show();
     }
-    void cleanup() { mgr_.reset(); }
+    void cleanup() {
+        mgr_.reset();
+        ReleaseWatched();
+    }
     void opensMarkedAndPagesBothWays();
     void answersToAnEarlierClickAreDropped();
     void leavingTheHistoryReturnsToTheNewest();

@@ -34,6 +34,7 @@ private slots:
         QVERIFY(SignIn());
         g_watch_count = 0;
     }
+    void cleanup() { ReleaseWatched(); }
     void openingAskstheLoaderOnce();
     void emptyPagesAskAgainAndTakeTheirName();
     void everyRecordIsFreedOnce();

@@ -79,7 +79,10 @@ private slots:
         panel_->Results()->resize(300, 400);
         parent_->show();
     }
-    void cleanup() { parent_.reset(); }
+    void cleanup() {
+        parent_.reset();
+        ReleaseWatched();
+    }
     void typingSearchesAndEscapeReturnsToTheList();
     void repliesToOlderRequestsAreDroppedAndFreed();
     void scrollingToTheEndAsksOnceForMore();
