@@ -123,6 +123,16 @@ void SearchResults::AddRow(Row row) {
     rows_.append(row);
 }
 
+void SearchResults::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    if (rows_.isEmpty() || event->size().width() == event->oldSize().width())
+        return;
+    int offset = 0;
+    const QString top = TopKey(&offset);
+    Rebuild();
+    RestoreTop(top, offset);
+}
+
 const SearchResults::Row* SearchResults::RowAt(int row) const {
     return row >= 0 && row < rows_.size() ? &rows_.at(row) : nullptr;
 }

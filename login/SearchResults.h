@@ -53,6 +53,10 @@ signals:
     // A name result (`leave` true: the search is done) or a group's header.
     void conversation_chosen(int other_id, QString other_name, bool leave);
 
+protected:
+    // Excerpts wrap at the width: a new width lays the rows out again.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     struct Group {
         int other_id = 0;
