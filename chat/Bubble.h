@@ -39,6 +39,15 @@ struct Bubble {
     int avatar_id = 0;
     QString avatar_name;
     QString sender_name;
+    // A file's download as the downloader last reported it ("0".."99", "100", "err: ...");
+    // empty before any. Kept here so a rebuilt widget shows it.
+    QString file_state;
+    // Where a save-as copies the file once it is downloaded; empty when none waits.
+    QString save_as;
+    // The voice message the player is playing now.
+    bool playing = false;
+    // A missing picture, voice or video was asked for once already.
+    bool fetch_asked = false;
 
     bool Failed() const { return state == -1; }
     // What a re-send hands on: the text of a text message, the file of any other.

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <QStyle>
 
+#include "DownloadRegistry.h"
 #include "MessageItem.h"
+#include "MsgFileItem.h"
 #include "RowHighlight.h"
 
 namespace {
@@ -202,4 +204,36 @@ void ChatView::ShowRow(int row) {
 
 int ChatView::HighlightedRow() const {
     return highlight_ && highlight_->Index().isValid() ? highlight_->Index().row() : -1;
+}
+
+void ChatView::FollowFileDownload(const QString& message_id) {
+    if (!downloads_ || message_id.isEmpty())
+        return;
+    // Registered by the list, which outlives the widgets of its rows.
+    downloads_->Add(message_id, this, [this, message_id](const QString& value) {
+        OnFileProgress(message_id, value);
+    });
+}
+
+void ChatView::OnFileProgress(const QString& message_id, const QString& value) {
+    for (int row = 0; row < count(); ++row) {
+        Bubble* bubble = BubbleAt(row);
+        if (bubble->msg_type != 2 || MsgFileItem::FileOf(*bubble).message_id != message_id)
+            continue;
+        MsgFileItem::Apply(bubble, value);
+        if (MessageItem* widget = ItemAt(row))
+            widget->RefreshFile();
+    }
+}
+
+void ChatView::SetPlayingVoice(const QString& path) {
+    for (int row = 0; row < count(); ++row) {
+        Bubble* bubble = BubbleAt(row);
+        const bool playing = bubble->msg_type == 4 && !path.isEmpty() && bubble->local_path == path;
+        if (bubble->playing == playing)
+            continue;
+        bubble->playing = playing;
+        if (MessageItem* widget = ItemAt(row))
+            widget->SetPlaying(playing);
+    }
 }

@@ -52,12 +52,20 @@ public:
     // Where file bubbles register their downloads (the page manager's registry).
     DownloadRegistry* Downloads() const { return downloads_; }
     void SetDownloads(DownloadRegistry* downloads) { downloads_ = downloads; }
+    // From now on the download of file message `message_id` reports to its bubbles here,
+    // whether or not they have a widget at the time.
+    void FollowFileDownload(const QString& message_id);
+    // The voice message at `path` is playing; empty: none is.
+    void SetPlayingVoice(const QString& path);
 
     void doItemsLayout() override;
 
 signals:
     void download_and_play_resource(int msg_type, QString url);
     void download_and_open_resource_send_by_myself(int msg_type, QString url);
+    // Fetches an attachment without opening it: a file's download button, or a picture, voice
+    // or video that is not here yet.
+    void download_resource(int msg_type, QString url);
     // A failed bubble asks its page to send the message of `row` again.
     void resend_item(QListWidgetItem* row);
     void req_avatar(QString other_id);
@@ -74,6 +82,7 @@ private:
     void RealizeVisible();
     // The first row whose bottom lies at or below `y` (viewport coordinates).
     int FirstRowBelow(int y) const;
+    void OnFileProgress(const QString& message_id, const QString& value);
 
     DownloadRegistry* downloads_ = nullptr;
     std::unordered_map<const QListWidgetItem*, Bubble> bubbles_;

@@ -96,6 +96,7 @@ void MainWidget::Init() {
     ConnectLeftPanel();
     ConnectPages();
     ConnectSearch();
+    ConnectPlayer();
 }
 
 void MainWidget::SetUserId(const QString& usr_id) {
@@ -255,6 +256,8 @@ void MainWidget::ConnectPages() {
             &ResourceDownloader::OnOpenResource, queued);
     connect(pages, &MessagePageMgr::download_and_open_resource_send_by_myself, downloader,
             &ResourceDownloader::OnOpenResourceSendByMySelf, queued);
+    connect(pages, &MessagePageMgr::download_resource, downloader,
+            &ResourceDownloader::OnDownloadResource, queued);
     connect(downloader, &ResourceDownloader::download_res_send_by_myself_reback, pages,
             &MessagePageMgr::OnDownloadResSendByMyselfReback, queued);
     connect(downloader, &ResourceDownloader::update_download_percent, pages,
@@ -517,8 +520,23 @@ void MainWidget::OnUpdateMsgCount(int count) {
 }
 
 void MainWidget::OnPlayAudioFile(const QString& res_path) {
-    player_->setMedia(QUrl::fromLocalFile(res_path));
+    const QUrl url = QUrl::fromLocalFile(res_path);
+    // A second click on the voice that plays stops it.
+    if (player_->state() == QMediaPlayer::PlayingState &&
+        player_->currentMedia().request().url() == url) {
+        player_->stop();
+        return;
+    }
+    player_->setMedia(url);
     player_->play();
+}
+
+void MainWidget::ConnectPlayer() {
+    connect(player_, &QMediaPlayer::stateChanged, msg_page_mgr_, [this](QMediaPlayer::State state) {
+        const bool playing = state == QMediaPlayer::PlayingState;
+        msg_page_mgr_->OnVoicePlaying(
+            playing ? player_->currentMedia().request().url().toLocalFile() : QString());
+    });
 }
 
 void MainWidget::OnCatchExceptions() {

@@ -40,6 +40,8 @@ public:
     MsgController* Engine() const { return msg_controller_; }
     MessagePageMgr* PageMgr() const { return msg_page_mgr_; }
     LoginWatchdog* Watchdog() const { return login_watchdog_; }
+    // Plays the voice messages.
+    QMediaPlayer* Player() const { return player_; }
     // The login name of the signed-in user (also the name of the account folder); starts the
     // avatar thread.
     void SetUserId(const QString& usr_id);
@@ -95,6 +97,8 @@ private:
     // The history search of the left panel, its worker, and opening a page at a result.
     void ConnectSearch();
     void FocusSearch();
+    // The voice bubbles show what the player plays.
+    void ConnectPlayer();
     void OnAvatarReady(int other_id);
     void ShowOnMessagePage();
     void OnMaxBtn();

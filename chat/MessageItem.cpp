@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDebug>
-#include <QFontMetrics>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,10 +16,10 @@
 #include <QVBoxLayout>
 
 #include "ChatView.h"
-#include "FileMessage.h"
+#include "MsgFileItem.h"
+#include "PictureViewer.h"
 #include "base/Account.h"
 #include "widgets/RoundAvatar.h"
-#include "widgets/UiFont.h"
 
 namespace {
 
@@ -28,7 +28,9 @@ const int kAvatarSize = 54;
 const int kAvatarPictureSize = 40;
 const int kTextMaxWidth = 333;
 const int kAvatarRecheckMs = 3000;
-const int kFileNameWidth = 190;
+// Side margins of a file bubble, as a text bubble's (message_page.qss).
+const int kFileMargin = 8;
+const int kVoiceFrameMs = 350;
 const QSize kPlaySize(22, 21);
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
 const char kStateStyle[] =
@@ -77,6 +79,7 @@ MessageItem::MessageItem(const Bubble& bubble, ChatView* list, QListWidgetItem* 
     : QWidget(nullptr),
       list_(list),
       row_(row),
+      bubble_(bubble),
       content_(bubble.content),
       text_(bubble.text),
       request_(bubble.request.isEmpty() ? bubble.local_path : bubble.request),
@@ -95,6 +98,8 @@ MessageItem::MessageItem(const Bubble& bubble, ChatView* list, QListWidgetItem* 
     SetSenderName(bubble.sender_name);
     SetSenderAvatar(bubble.avatar_id, bubble.avatar_name);
     SetState(bubble.state);
+    SetPlaying(bubble.playing);
+    FetchIfMissing();
 }
 
 MessageItem::~MessageItem() = default;
@@ -131,24 +136,13 @@ QLabel* MessageItem::BuildLabelContent() {
 }
 
 QWidget* MessageItem::BuildFileContent() {
-    const FileMessage file = FileMessage::Parse(content_);
-    const QString name = QFontMetrics(UiFont::Font(14))
-                             .elidedText(file.name, Qt::ElideMiddle, kFileNameWidth)
-                             .toHtmlEscaped();
-    auto* label = new QLabel(this);
-    label->setTextFormat(Qt::RichText);
-    label->setProperty("kind", "file");
-    label->setToolTip(file.name);
-    label->setText(
-        QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\"><tr>"
-                       "<td><img src=\":/resource/%1.png\" width=\"40\" height=\"40\" /></td>"
-                       "<td style=\"padding-left: 10px;\">"
-                       "<p style=\"margin: 0; font-size: 14px;\">%2</p>"
-                       "<p style=\"margin: 0; font-size: 12px; color: #999999;\">%3KB</p>"
-                       "</td></tr></table>")
-            .arg(FileMessage::IconFor(file.name), name)
-            .arg(file.size_kb));
-    return label;
+    auto* holder = new QWidget(this);
+    holder->setProperty("kind", "file");
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(kFileMargin, 0, kFileMargin, 0);
+    file_item_ = new MsgFileItem(bubble_, list_, row_, holder);
+    layout->addWidget(file_item_);
+    return holder;
 }
 
 QLabel* MessageItem::NewAvatar() {
@@ -308,6 +302,68 @@ void MessageItem::SetState(int state) {
     // Nobody reads a group message for the sender, but a failure must still show.
     if (group_ && !failed_)
         state_lab_->hide();
+    if (file_item_)
+        file_item_->SetSendState(state);
+}
+
+void MessageItem::RefreshFile() {
+    if (file_item_)
+        file_item_->Refresh();
+}
+
+void MessageItem::SetPlaying(bool playing) {
+    auto* label = qobject_cast<QLabel*>(content_wid_);
+    if (msg_type_ != 4 || !label || playing == playing_)
+        return;
+    playing_ = playing;
+    if (!playing) {
+        voice_timer_->stop();
+        label->setText(content_);
+        return;
+    }
+    if (!voice_timer_) {
+        voice_timer_ = new QTimer(this);
+        voice_timer_->setInterval(kVoiceFrameMs);
+        connect(voice_timer_, &QTimer::timeout, this, &MessageItem::NextVoiceFrame);
+    }
+    voice_frame_ = 0;
+    NextVoiceFrame();
+    voice_timer_->start();
+}
+
+void MessageItem::NextVoiceFrame() {
+    auto* label = qobject_cast<QLabel*>(content_wid_);
+    // One arc, two arcs, then the whole icon, as sound spreading from the speaker.
+    voice_frame_ = voice_frame_ % 3 + 1;
+    QString html = content_;
+    if (voice_frame_ < 3)
+        html.replace(QLatin1String("_item.png"), QStringLiteral("_play_%1.png").arg(voice_frame_));
+    label->setText(html);
+}
+
+void MessageItem::FetchIfMissing() {
+    if (!IsMedia(msg_type_) || bubble_.reference.isEmpty() ||
+        QFileInfo(bubble_.local_path).isFile()) {
+        return;
+    }
+    // Fetched when the parser stored it; asked again once for a download that failed.
+    Bubble* record = row_ ? list_->BubbleAt(list_->row(row_)) : nullptr;
+    if (record && record->fetch_asked)
+        return;
+    if (record)
+        record->fetch_asked = true;
+    emit list_->download_resource(msg_type_, request_);
+}
+
+void MessageItem::OpenMedia() {
+    const bool here = QFileInfo(bubble_.local_path).isFile();
+    if (msg_type_ == 3 && here && PictureViewer::Open(bubble_.local_path))
+        return;
+    // A picture that is not here appears in its bubble once fetched.
+    if (msg_type_ == 3)
+        emit list_->download_resource(msg_type_, request_);
+    else
+        emit list_->download_and_play_resource(msg_type_, request_);
 }
 
 bool MessageItem::eventFilter(QObject* watched, QEvent* event) {
@@ -332,7 +388,7 @@ bool MessageItem::ContentFilter(QEvent* event) {
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
                 IsMedia(msg_type_) && side_ != Bubble::kCenter) {
-                emit list_->download_and_play_resource(msg_type_, request_);
+                OpenMedia();
                 qDebug() << "Mouse press L";
             }
             return false;

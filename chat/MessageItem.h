@@ -6,9 +6,11 @@
 #include "Bubble.h"
 
 class ChatView;
+class MsgFileItem;
 class QFrame;
 class QLabel;
 class QListWidgetItem;
+class QTimer;
 
 // The widget of one conversation row: a bubble with avatar, content and send state, or the
 // centred day separator, made from the row's Bubble.
@@ -31,6 +33,13 @@ public:
     void SetState(int state);
     // The name above a received bubble of a group conversation.
     void SetSenderName(const QString& name);
+    // A file bubble shows its record's download state again.
+    void RefreshFile();
+    // A voice bubble shows that it is playing: its icon sends out waves.
+    void SetPlaying(bool playing);
+    bool Playing() const { return playing_; }
+    // The content of a file bubble; null for other kinds.
+    MsgFileItem* FileItem() const { return file_item_; }
 
     int MsgType() const { return msg_type_; }
     int Side() const { return side_; }
@@ -53,6 +62,11 @@ private:
     // The content of a file message (msg_type 2).
     QWidget* BuildFileContent();
     QLabel* BuildLabelContent();
+    // Asks once for a picture, voice or video that is not here.
+    void FetchIfMissing();
+    // A click on a picture, voice or video.
+    void OpenMedia();
+    void NextVoiceFrame();
     bool ShowAvatar();
     bool ContentFilter(QEvent* event);
     bool StateFilter(QEvent* event);
@@ -60,6 +74,7 @@ private:
 
     ChatView* list_;
     QListWidgetItem* row_;
+    Bubble bubble_;
     QString content_;
     QString text_;
     QString request_;
@@ -69,6 +84,10 @@ private:
     bool failed_ = false;
     int avatar_id_ = 0;
     int avatar_lookups_ = 0;
+    bool playing_ = false;
+    int voice_frame_ = 0;
+    QTimer* voice_timer_ = nullptr;
+    MsgFileItem* file_item_ = nullptr;
 
     QLabel* avatar_lab_ = nullptr;
     QWidget* content_wid_ = nullptr;

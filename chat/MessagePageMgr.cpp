@@ -98,6 +98,9 @@ MessagePage* MessagePageMgr::CreatePage(int other_id) {
             &MessagePageMgr::download_and_play_resource, queued);
     connect(page->View(), &ChatView::download_and_open_resource_send_by_myself, this,
             &MessagePageMgr::download_and_open_resource_send_by_myself, queued);
+    connect(page->View(), &ChatView::download_resource, this, &MessagePageMgr::download_resource,
+            queued);
+    page->View()->SetPlayingVoice(playing_voice_);
     connect(page, &MessagePage::send_msg, this, &MessagePageMgr::send_msg, queued);
     connect(page, &MessagePage::re_send_msg, this, &MessagePageMgr::re_send_msg, queued);
     connect(page, &MessagePage::receive_msg_on_chat, this, &MessagePageMgr::update_isread_state,
@@ -182,6 +185,14 @@ void MessagePageMgr::OnOwnMessageStored(int other_id, QString, int client_messag
                                         QString content_or_local_url) {
     if (MessagePage* page = Page(other_id))
         page->TakeClientId(client_message_id, msg_type, content_or_local_url);
+}
+
+void MessagePageMgr::OnVoicePlaying(QString path) {
+    playing_voice_ = path;
+    for (auto it = page_indexes_.constBegin(); it != page_indexes_.constEnd(); ++it) {
+        if (MessagePage* page = Page(it.key()))
+            page->View()->SetPlayingVoice(path);
+    }
 }
 
 bool MessagePageMgr::eventFilter(QObject* watched, QEvent* event) {

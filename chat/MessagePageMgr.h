@@ -44,6 +44,8 @@ signals:
     void update_msg_page(int other_id, int from_id, int to_id);
     void download_and_play_resource(int msg_type, QString url);
     void download_and_open_resource_send_by_myself(int msg_type, QString url);
+    // Fetches an attachment without opening it.
+    void download_resource(int msg_type, QString url);
     void update_isread_state(int other_id);
     void quit_external_link_thread();
     void send_msg(int other_id, QString other_name, int msg_type, int tmp_msg_id,
@@ -75,6 +77,8 @@ public slots:
     void OnMsgAroundReady(int other_id, int id, MessageItemInfoPointers messages, bool has_older,
                           bool has_newer);
     void OnMsgNewerReady(int other_id, MessageItemInfoPointers messages, bool has_newer);
+    // The main window's player plays the voice at `path` now; empty: it stopped.
+    void OnVoicePlaying(QString path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,6 +106,7 @@ private:
     QHash<int, int> anchors_;
     int current_id_ = kNone;
     DownloadRegistry downloads_;
+    QString playing_voice_;
     ExternalLink* external_link_ = nullptr;
     QThread* link_thread_ = nullptr;
 };

@@ -90,6 +90,8 @@ void ResourceDownloader::OnOpenResourceSendByMySelf(int type, QString url) {
     // Sent from this computer, or fetched before: no need to ask the server again.
     const QString present = paths_.Find(attachment);
     if (!present.isEmpty()) {
+        if (!attachment.message_id.isEmpty())
+            SetState(attachment.message_id, QStringLiteral("100"));
         emit download_res_send_by_myself_reback(present);
         Present(type, present);
         return;
@@ -132,14 +134,14 @@ void ResourceDownloader::Request(Kind kind, const Attachment& attachment, bool o
     qDebug().noquote() << "------------------ MessageFile_Download -----------------------------";
     const QString url = Services::InterfaceUrlSlashed(
         Services::UnitBase(account_), QLatin1String(service_paths::method::kMessageFileDownload));
-    if (kind == Kind::kFile)
-        SetState(attachment.message_id, QStringLiteral("0"));
+    // One's own file from another device shows its progress too.
+    SetState(attachment.message_id, QStringLiteral("0"));
     http_->Request(HttpBase::kPost, url, body.Encode(), nullptr, index, reply);
 }
 
 void ResourceDownloader::OnProgress(int index, qint64 received, qint64 total) {
     auto it = pending_.find(index);
-    if (it == pending_.end() || it->kind != Kind::kFile || total <= 0)
+    if (it == pending_.end() || it->kind == Kind::kUpload || total <= 0)
         return;
     // "100" means written; until then the bytes on the wire count up to 99.
     const QString percent = QString::number(qBound<qint64>(0, received * 100 / total, 99));
@@ -211,23 +213,27 @@ void ResourceDownloader::OnFileReply(const Pending& pending, const QByteArray& d
 }
 
 void ResourceDownloader::OnOwnFileReply(const Pending& pending, const QByteArray& data) {
+    const QString& message_id = pending.attachment.message_id;
     const EnvelopeFile reply(data);
     const Json& json = reply.Envelope();
+    // The page is told twice: the reply text as before, and the bubble's state in the map.
+    QString failure;
+    QString state = QStringLiteral("err: invalid");
+    QString path;
     if (!json.IsValid()) {
-        emit download_res_send_by_myself_reback(QStringLiteral("error: invalid"));
-        return;
+        failure = QStringLiteral("error: invalid");
+    } else if (json.Text(QStringLiteral("Velta.EID")) != QLatin1String("0")) {
+        failure = json.Text(QStringLiteral("Velta.ErrorMessage"));
+        state = QStringLiteral("err: %1").arg(failure);
+    } else {
+        path = Store(pending.attachment, WriterOf(reply));
+        if (path.isEmpty())
+            failure = QStringLiteral("error: invalid");
     }
-    if (json.Text(QStringLiteral("Velta.EID")) != QLatin1String("0")) {
-        emit download_res_send_by_myself_reback(json.Text(QStringLiteral("Velta.ErrorMessage")));
-        return;
-    }
-    const QString path = Store(pending.attachment, WriterOf(reply));
-    if (path.isEmpty()) {
-        emit download_res_send_by_myself_reback(QStringLiteral("error: invalid"));
-        return;
-    }
-    emit download_res_send_by_myself_reback(path);
-    Present(pending.attachment.type, path);
+    SetState(message_id, failure.isEmpty() ? QStringLiteral("100") : state);
+    emit download_res_send_by_myself_reback(failure.isEmpty() ? path : failure);
+    if (failure.isEmpty())
+        Present(pending.attachment.type, path);
 }
 
 void ResourceDownloader::Present(int type, const QString& path) {

@@ -212,6 +212,7 @@ void TestResourceDownloader::ownFilesAreFoundWhereTheyWereSent() {
 
     ResourceDownloader downloader;
     QSignalSpy reback(&downloader, &ResourceDownloader::download_res_send_by_myself_reback);
+    QSignalSpy states(&downloader, &ResourceDownloader::update_download_percent);
     downloader.OnOpenResourceSendByMySelf(2, echoed.RequestText());
     QCOMPARE(opened_, QStringList{sent});
     QCOMPARE(reback.size(), 1);
@@ -229,6 +230,11 @@ void TestResourceDownloader::ownFilesAreFoundWhereTheyWereSent() {
     downloader.OnOpenResourceSendByMySelf(2, "73|files/73|旧.docx");
     QVERIFY(reback.wait());
     QCOMPARE(reback.last().at(0).toString(), QString("文件已删除"));
+    // The bubbles follow these downloads like any other.
+    QCOMPARE(History(states, "71"), QStringList{"100"});
+    QCOMPARE(History(states, "72").first(), QString("0"));
+    QCOMPARE(History(states, "72").last(), QString("100"));
+    QCOMPARE(History(states, "73"), QStringList({"0", "err: 文件已删除"}));
 }
 
 void TestResourceDownloader::mediaIsFetchedThenPlayedOrOpened() {

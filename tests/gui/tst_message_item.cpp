@@ -1,5 +1,6 @@
 // One conversation row's widget: send states, clicks on contents and on the failed mark, the
-// avatar with its single later look, the play mark of a video and the file bubble.
+// avatar with its single later look, the play mark of a video, the file bubble and a voice that
+// plays.
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "chat/ChatView.h"
 #include "chat/MessageHtml.h"
 #include "chat/MessageItem.h"
+#include "chat/PictureViewer.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
@@ -49,6 +51,7 @@ private slots:
     void missingAvatarLookedForOnceMore();
     void videoPlayMarkOverTheMiddle();
     void fileBubbleShowsNameAndSize();
+    void voiceShowsWhilePlaying();
 };
 
 void TestMessageItem::stateLabels() {
@@ -87,19 +90,39 @@ void TestMessageItem::stateLabels() {
 void TestMessageItem::clicksOnContentAndFailedMark() {
     ChatView view;
     QSignalSpy opened(&view, &ChatView::download_and_play_resource);
+    QSignalSpy fetched(&view, &ChatView::download_resource);
     QSignalSpy resend(&view, &ChatView::resend_item);
 
     Bubble text = Make(Bubble::kLeft, 1, MessageHtml::Text("你好"));
     MessageItem text_item(text, &view);
     Release(Child(&text_item, "item_content_lab_left"));
+    const QString voice_path = MediaPath(4, "留言.wav");
+    Bubble voice = Make(Bubble::kLeft, 4, "voice");
+    voice.local_path = voice_path;
+    voice.request = "v1|留言.wav|3";
+    voice.reference = "v1";
+    MessageItem voice_item(voice, &view);
+    // Not here: fetched as soon as it is shown, played when clicked.
+    QCOMPARE(fetched.size(), 1);
+    QCOMPARE(fetched.at(0), QVariantList({4, "v1|留言.wav|3"}));
+    Release(Child(&voice_item, "item_content_lab_left"));
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.at(0), QVariantList({4, "v1|留言.wav|3"}));
+
+    // A picture that is here opens full size in the viewer.
     const QString path = MediaPath(3, "照片.png");
-    QVERIFY(SavePicture(path, {40, 30}));
+    QVERIFY(SavePicture(path, {1600, 1200}));
     Bubble image = Make(Bubble::kLeft, 3, MessageHtml::Image(path));
     image.local_path = path;
+    image.reference = "p1";
     MessageItem image_item(image, &view);
     Release(Child(&image_item, "item_content_lab_left"));
     QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0), QVariantList({3, path}));
+    QCOMPARE(fetched.size(), 1);
+    QVERIFY(PictureViewer::Current());
+    QCOMPARE(PictureViewer::Current()->Path(), path);
+    QCOMPARE(PictureViewer::Current()->PictureSize(), QSize(1600, 1200));
+    PictureViewer::Current()->close();
 
     QListWidgetItem row;
     Bubble failed = Make(Bubble::kRight, 1, MessageHtml::Text("没发出去"));
@@ -169,10 +192,32 @@ void TestMessageItem::videoPlayMarkOverTheMiddle() {
 void TestMessageItem::fileBubbleShowsNameAndSize() {
     ChatView view;
     MessageItem file(Make(Bubble::kLeft, 2, "MsgID_9|0|ref|教学计划.docx|356"), &view);
-    const QString shown = Child(&file, "item_content_lab_left")->text();
+    QVERIFY(file.FileItem());
+    const QString shown = Child(&file, "msg_file_title_lab_rec")->text();
     QVERIFY(shown.contains("教学计划.docx"));
-    QVERIFY(shown.contains("356KB"));
-    QVERIFY(shown.contains("file_word.png"));
+    QVERIFY(shown.contains("(356KB)"));
+    QVERIFY(Child(&file, "msg_file_ico_lab")->styleSheet().contains("file_word.png"));
+}
+
+void TestMessageItem::voiceShowsWhilePlaying() {
+    const QString path = MediaPath(4, "a.wav");
+    ChatView view;
+    for (int i = 0; i < 2; ++i) {
+        Bubble voice = Make(Bubble::kLeft, 4, "<img src=\":/resource/audio_left_item.png\"/>");
+        voice.local_path = i == 0 ? path : MediaPath(4, "b.wav");
+        view.AddItem(voice, false);
+    }
+    view.SetPlayingVoice(path);
+    QVERIFY(view.ItemAt(0)->Playing());
+    QVERIFY(!view.ItemAt(1)->Playing());
+    auto* label = Child(view.ItemAt(0), "item_content_lab_left");
+    // The waves move while it plays.
+    const QString first = label->text();
+    QTRY_VERIFY(label->text() != first);
+    QVERIFY(label->text().contains("audio_left_"));
+    view.SetPlayingVoice(QString());
+    QVERIFY(!view.ItemAt(0)->Playing());
+    QVERIFY(label->text().contains("audio_left_item.png"));
 }
 
 CORAL_TEST_MAIN(TestMessageItem)
