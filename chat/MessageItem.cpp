@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmapCache>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -31,6 +32,9 @@ const int kAvatarRecheckMs = 3000;
 // Side margins of a file bubble, as a text bubble's (message_page.qss).
 const int kFileMargin = 8;
 const int kVoiceFrameMs = 350;
+const int kVoiceMinWidth = 96;
+const int kVoiceMaxWidth = 240;
+const int kVoicePxPerSecond = 6;
 const QSize kPlaySize(22, 21);
 const char kDefaultAvatar[] = "border-image: url(:/resource/default_avatar.png);";
 const char kStateStyle[] =
@@ -67,6 +71,12 @@ void InvalidateLayout(QLayout* layout) {
             InvalidateLayout(inner);
     }
     layout->invalidate();
+}
+
+// Longer voice messages get wider bubbles.
+int VoiceWidth(const QString& url) {
+    const int seconds = url.section(QLatin1Char('|'), -1).toInt();
+    return qBound(kVoiceMinWidth, kVoiceMinWidth + seconds * kVoicePxPerSecond, kVoiceMaxWidth);
 }
 
 bool IsMedia(int msg_type) {
@@ -131,6 +141,11 @@ QLabel* MessageItem::BuildLabelContent() {
         label->setText(content_);
         label->setProperty("kind", msg_type_ == 4 ? "audio" : "media");
         label->setCursor(Qt::PointingHandCursor);
+        if (msg_type_ == 4) {
+            label->setMinimumWidth(VoiceWidth(bubble_.url));
+            label->setAlignment((side_ == Bubble::kRight ? Qt::AlignRight : Qt::AlignLeft) |
+                                Qt::AlignVCenter);
+        }
     }
     return label;
 }
@@ -316,6 +331,10 @@ void MessageItem::SetPlaying(bool playing) {
     if (msg_type_ != 4 || !label || playing == playing_)
         return;
     playing_ = playing;
+    // The bubble is tinted while it plays (message_page.qss).
+    label->setProperty("playing", playing);
+    label->style()->unpolish(label);
+    label->style()->polish(label);
     if (!playing) {
         voice_timer_->stop();
         label->setText(content_);

@@ -104,7 +104,7 @@ void MsgFileItem::BuildUI() {
     title_lab_ = new QLabel(bg);
     title_lab_->setObjectName(QStringLiteral("msg_file_title_lab_%1").arg(suffix_));
     title_lab_->setTextFormat(Qt::RichText);
-    title_lab_->setFixedWidth(kTitleWidth);
+    title_lab_->setFixedSize(kTitleWidth, kIconSize + 4);
     auto* top = new QHBoxLayout;
     top->setSpacing(kIconGap);
     top->addWidget(ico_lab_, 0, Qt::AlignVCenter);
@@ -135,13 +135,16 @@ void MsgFileItem::BuildUI() {
     bottom->addWidget(save_open_btn_);
 
     auto* column = new QVBoxLayout(bg);
-    column->setContentsMargins(kPadding, 12, kPadding - 4, 0);
+    column->setContentsMargins(kPadding, 10, kPadding - 4, 0);
     column->setSpacing(0);
     column->addLayout(top);
-    column->addSpacing(10);
+    column->addSpacing(8);
     column->addWidget(line_);
     column->addWidget(progress_);
-    column->addLayout(bottom, 1);
+    // The buttons cannot grow: the room under the line is shared above and below them.
+    column->addStretch(1);
+    column->addLayout(bottom);
+    column->addStretch(1);
 }
 
 QPushButton* MsgFileItem::NewButton(const QString& name, const QString& text) {
@@ -173,6 +176,8 @@ void MsgFileItem::Refresh() {
         ShowOwn(record);
     else
         ShowReceived(record);
+    // A button hidden in a list row can otherwise stay on screen until the next repaint.
+    update();
 }
 
 void MsgFileItem::ShowOwn(const Bubble& record) {

@@ -29,7 +29,7 @@ const double kMaxScale = 8.0;
 const double kStep = 1.25;
 // Room around a picture shown at its own size, and the smallest window.
 const int kFrame = 40;
-const QSize kMinSize(420, 320);
+const QSize kMinSize(640, 480);
 const int kToolbarHeight = 44;
 const char kStyle[] =
     "PictureViewer { background: #1e1e1e; }"
