@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -37,6 +36,7 @@ const int kButtonGap = 4;
 const int kErrorWidth = MsgFileItem::kWidth - 2 * kPadding + 4;
 const int kStateFontPx = 12;
 const int kButtonPadding = 12;
+
 // Button texts, compared to tell which action the second button stands for.
 QString OpenText() {
     return QStringLiteral("打开");
@@ -45,6 +45,7 @@ QString OpenText() {
 QString SaveAsText() {
     return QStringLiteral("另存为");
 }
+
 const char kTitleTemplate[] =
     "<html><head><style>"
     ".file_title { font-family: '微软雅黑'; font-size: 14px; color: %1; }"

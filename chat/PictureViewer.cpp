@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
