@@ -7,6 +7,7 @@
 #include <QMediaPlayer>
 #include <QPushButton>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 
 #include "ChatTestUtil.h"
