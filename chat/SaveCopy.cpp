@@ -13,7 +13,12 @@ namespace {
 constexpr qint64 kPiece = 1 << 20;
 
 QString& LastFolder() {
-    static QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    // The downloads folder when the desktop has one, else home: never the program's folder.
+    static QString folder = [] {
+        const QString downloads =
+            QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        return QDir(downloads).exists() ? downloads : QDir::homePath();
+    }();
     return folder;
 }
 
