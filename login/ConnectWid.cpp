@@ -151,6 +151,8 @@ QWidget* ConnectWid::BuildSearch(QWidget* page) {
     connect(search_, &SearchPanel::active_changed, this, [this](bool active) {
         list_or_results_->setCurrentWidget(active ? static_cast<QWidget*>(search_->Results())
                                                   : list_);
+        if (!active)
+            ShowCurrentRow();
     });
     connect(search_, &SearchPanel::conversation_chosen, this,
             [this](int other_id, const QString& name, bool) {
@@ -481,14 +483,23 @@ void ConnectWid::SelectConversation(int other_id) {
     has_selection_ = true;
     selected_id_ = other_id;
     const QSignalBlocker blocker(list_);
-    for (int i = 0; i < rows_.size(); ++i) {
-        if (rows_.at(i)->OtherId() == other_id) {
-            list_->setCurrentRow(i);
-            list_->scrollToItem(list_->item(i));
-            return;
-        }
+    int current = -1;
+    for (int i = 0; i < rows_.size() && current < 0; ++i) {
+        if (rows_.at(i)->OtherId() == other_id)
+            current = i;
     }
-    list_->setCurrentRow(-1);
+    list_->setCurrentRow(current);
+    // A list behind the search results is scrolled once it shows again: scrolled while hidden,
+    // its row widgets would stay where they were and show other conversations than the rows.
+    if (list_->isVisible())
+        ShowCurrentRow();
+}
+
+void ConnectWid::ShowCurrentRow() {
+    list_->doItemsLayout();
+    if (list_->currentItem())
+        list_->scrollToItem(list_->currentItem());
+    SyncRowUpdates();
 }
 
 void ConnectWid::OnAvatarReady(int id) {

@@ -100,6 +100,8 @@ private:
     // Makes the list hold `count` rows, keeping the first ones.
     void ResizeRows(int count);
     void SyncRowUpdates();
+    // Brings the selected row into view and its row widgets where its rows are.
+    void ShowCurrentRow();
     // A row became current: the choice is taken by id now and acted on once queued.
     void OnRowSwitched(QListWidgetItem* current);
     void ChooseConversation(int other_id, const QString& name);

@@ -2,6 +2,7 @@
 // filled node by node, avatars, and what a click opens.
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollBar>
@@ -10,6 +11,7 @@
 
 #include "login/ConnectMsgListItem.h"
 #include "login/ConnectWid.h"
+#include "login/SearchBox.h"
 #include "tests/engine/EngineTestEnv.h"
 #include "tests/support/TestMain.h"
 
@@ -62,6 +64,7 @@ private slots:
     void firstListOpensItsTopConversation();
     void selectByIdOpensNothing();
     void rowsOutOfViewAreRightOnceScrolledTo();
+    void conversationChosenInSearchShowsInTheList();
     void avatarsComeFromTheFolderOnReady();
     void unitGroupNodeAsksForItsMembers();
     void groupInfosCarryPositiveIds();
@@ -251,6 +254,34 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
     const QImage expected = shown(&fresh);
     QVERIFY(!expected.isNull());
     QCOMPARE(shown(panel_), expected);
+}
+
+void TestConnectWid::conversationChosenInSearchShowsInTheList() {
+    QList<int> ids;
+    for (int id = 10001; id <= 10020; ++id)
+        ids << id;
+    panel_->resize(203, 500);
+    panel_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel_));
+    panel_->UpdateConnectList(List(ids));
+    QApplication::processEvents();
+    // The results stand in front of the list while a search is typed; a conversation chosen
+    // there far down the list is the one the list shows selected once the search ends.
+    QLineEdit* edit = panel_->findChild<SearchBox*>()->Edit();
+    QTest::keyClicks(edit, QStringLiteral("10"));
+    QTRY_VERIFY(!list_->isVisible());
+    panel_->SelectConversation(10018);
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QTRY_VERIFY(list_->isVisible());
+    QApplication::processEvents();
+    const QRect rect = list_->visualItemRect(list_->currentItem());
+    QVERIFY(list_->viewport()->rect().contains(rect));
+    const QPoint centre = list_->viewport()->mapTo(panel_, rect.center());
+    auto* row = qobject_cast<ConnectMsgListItem*>(panel_->childAt(centre)->parentWidget());
+    if (!row)
+        row = qobject_cast<ConnectMsgListItem*>(panel_->childAt(centre));
+    QVERIFY(row);
+    QCOMPARE(row->OtherId(), 10018);
 }
 
 void TestConnectWid::avatarsComeFromTheFolderOnReady() {
