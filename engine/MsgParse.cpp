@@ -38,6 +38,8 @@ void MsgParse::OnStart() {
     position_ = SysMsgStore::LoadPosition(client_code_);
     SendConnectList(true);
     SendSysList();
+    // The unread total of earlier sessions shows at once, not with the first news.
+    emit update_msg_count_to_bubble_on_main_wid(ConnectListStore::UnreadTotal());
     emit req_heart_msg(position_.ToList());
 }
 

@@ -89,6 +89,9 @@ void TestMsgParseCounts::groupReadLogsClearTheGroup() {
     QCOMPARE(Message(10).value("is_read").toInt(), 2);
     QCOMPARE(number(-5), 0);
     QCOMPARE(number(2001), 2);
+    // The next session shows what is still unread before any news.
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastBubble(), 2);
 }
 
 void TestMsgParseCounts::systemMessagesAreCountedPerCategory() {
