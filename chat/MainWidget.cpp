@@ -66,16 +66,18 @@ MainWidget::~MainWidget() {
     worker_thread::Stop(this, &MainWidget::quit_avatar_download_thread, avatar_thread_,
                         avatar_downloader_);
     StopUpdateDownload();
-    delete msg_page_mgr_;
-    // Joins the engine's threads before the widgets they report to are gone.
+    // Joins the engine's threads before the widgets they report to are gone; the lists they
+    // posted last reach the pages before the pages go.
     delete msg_controller_;
     TakeInPendingLists();
+    delete msg_page_mgr_;
 }
 
 void MainWidget::TakeInPendingLists() {
     // Record lists the engine posted before it stopped still wait for this window and its pages;
     // they belong to their receivers, which free them only when the lists arrive.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(msg_page_mgr_, QEvent::MetaCall);
     for (QObject* child : findChildren<QObject*>())
         QCoreApplication::sendPostedEvents(child, QEvent::MetaCall);
 }
