@@ -113,6 +113,10 @@ SimHttp::SimHttp(SimRouter& router, FaultTable& faults, Logger log, bool verbose
       verbose_(verbose),
       server_(new httplib::Server) {
     server_->new_task_queue = [] { return new httplib::ThreadPool(kPoolThreads); };
+    // An answer goes out as two writes, the headers and then the body. With Nagle's algorithm
+    // the body waits for the client to acknowledge the headers, which a client waiting for the
+    // rest delays by up to 40 ms.
+    server_->set_tcp_nodelay(true);
     server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         Serve(req, res, req.body);
     });
