@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -72,6 +74,47 @@ bool Fill(const QString& path, qint64 size, MakeRow make_row, BindRow bind_row) 
         ok = ok && Exec(db, sql);
     sqlite3_close(db);
     return ok;
+}
+
+// A text message received from (or, send_or_receive 1, written to) another user.
+struct TextRow {
+    int other_id;
+    int message_id;
+    int send_or_receive;
+    QByteArray content;
+    QByteArray date;
+};
+
+// Message `message_id` sent `message_id` seconds after `start`.
+inline TextRow MakeTextRow(const QDateTime& start, int other_id, int message_id,
+                           int send_or_receive) {
+    return {other_id, message_id, send_or_receive,
+            QStringLiteral("第%1条消息，明天上午第二节课调到下午").arg(message_id).toUtf8(),
+            start.addSecs(message_id).toString(Qt::ISODate).toUtf8()};
+}
+
+// Binds the 17 message columns of PrepareInsert for the user `user_id`.
+inline void BindTextRow(sqlite3_stmt* stmt, const TextRow& row, int user_id) {
+    static const QByteArray name = QStringLiteral("李老师").toUtf8();
+    static const QByteArray own = QStringLiteral("王老师").toUtf8();
+    sqlite3_reset(stmt);
+    sqlite3_bind_text(stmt, 1, row.content.constData(), row.content.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_int(stmt, 2, row.other_id);
+    sqlite3_bind_int(stmt, 3, 0);
+    sqlite3_bind_text(stmt, 4, name.constData(), name.size(), SQLITE_STATIC);
+    sqlite3_bind_int(stmt, 5, 0);
+    sqlite3_bind_int(stmt, 6, row.send_or_receive);
+    sqlite3_bind_int(stmt, 7, 1);
+    sqlite3_bind_int(stmt, 8, row.message_id);
+    sqlite3_bind_int(stmt, 9, user_id);
+    sqlite3_bind_text(stmt, 10, own.constData(), own.size(), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 11, row.date.constData(), row.date.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_int(stmt, 12, 1);
+    sqlite3_bind_text(stmt, 13, "", 0, SQLITE_STATIC);
+    sqlite3_bind_int(stmt, 14, 2);
+    sqlite3_bind_int(stmt, 15, 0);
+    sqlite3_bind_text(stmt, 16, "other-device", -1, SQLITE_STATIC);
+    sqlite3_bind_int(stmt, 17, 7);
 }
 
 inline void UseDatabase(const QString& path) {

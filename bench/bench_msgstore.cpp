@@ -42,13 +42,7 @@ constexpr int kFirstOther = 2001;
 // Dates in UTC: local times would make the filling itself slow.
 const QDateTime kStart(QDate(2020, 9, 1), QTime(8, 0), Qt::UTC);
 
-struct Row {
-    int other_id;
-    int message_id;
-    int send_or_receive;
-    QByteArray content;
-    QByteArray date;
-};
+using Row = bench::TextRow;
 
 struct Result {
     qint64 size = 0;
@@ -67,32 +61,11 @@ double Median(QVector<double> values) {
 }
 
 Row MakeRow(int other_id, int message_id, int send_or_receive) {
-    return {other_id, message_id, send_or_receive,
-            QStringLiteral("第%1条消息，明天上午第二节课调到下午").arg(message_id).toUtf8(),
-            kStart.addSecs(message_id).toString(Qt::ISODate).toUtf8()};
+    return bench::MakeTextRow(kStart, other_id, message_id, send_or_receive);
 }
 
 void BindRow(sqlite3_stmt* stmt, const Row& row) {
-    static const QByteArray name = QStringLiteral("李老师").toUtf8();
-    static const QByteArray own = QStringLiteral("王老师").toUtf8();
-    sqlite3_reset(stmt);
-    sqlite3_bind_text(stmt, 1, row.content.constData(), row.content.size(), SQLITE_TRANSIENT);
-    sqlite3_bind_int(stmt, 2, row.other_id);
-    sqlite3_bind_int(stmt, 3, 0);
-    sqlite3_bind_text(stmt, 4, name.constData(), name.size(), SQLITE_STATIC);
-    sqlite3_bind_int(stmt, 5, 0);
-    sqlite3_bind_int(stmt, 6, row.send_or_receive);
-    sqlite3_bind_int(stmt, 7, 1);
-    sqlite3_bind_int(stmt, 8, row.message_id);
-    sqlite3_bind_int(stmt, 9, kUserId);
-    sqlite3_bind_text(stmt, 10, own.constData(), own.size(), SQLITE_STATIC);
-    sqlite3_bind_text(stmt, 11, row.date.constData(), row.date.size(), SQLITE_TRANSIENT);
-    sqlite3_bind_int(stmt, 12, 1);
-    sqlite3_bind_text(stmt, 13, "", 0, SQLITE_STATIC);
-    sqlite3_bind_int(stmt, 14, 2);
-    sqlite3_bind_int(stmt, 15, 0);
-    sqlite3_bind_text(stmt, 16, "other-device", -1, SQLITE_STATIC);
-    sqlite3_bind_int(stmt, 17, 7);
+    bench::BindTextRow(stmt, row, kUserId);
 }
 
 // Background conversations get the rest of the messages, in random order.
