@@ -87,6 +87,12 @@ void MsgLoader::OnUpdateMsgPage(int other_id, int from_id, int to_id) {
     const int last_id = rows.last().value("id").toInt();
     if (!last_ids_.contains(other_id) || last_ids_.value(other_id) < last_id)
         last_ids_.insert(other_id, last_id);
+    Deliver(rows);
+}
+
+void MsgLoader::Deliver(const QList<QVariantMap>& rows) {
+    qDebug().noquote() << "MsgLoader::msg_load_ready:" << rows.first().value("other_id").toInt()
+                       << rows.size();
     emit msg_load_ready(Items(rows));
 }
 
@@ -104,7 +110,7 @@ void MsgLoader::OnNewMsgComming(QList<int> new_other_ids) {
         if (rows.isEmpty())
             continue;
         last_ids_.insert(other_id, rows.last().value("id").toInt());
-        emit msg_load_ready(Items(rows));
+        Deliver(rows);
     }
 }
 

@@ -47,6 +47,8 @@ private:
     static QList<QVariantMap> RowsAfter(int other_id, int id, int limit, bool* has_more);
     // A page that reached the newest row: new messages are delivered after it from now on.
     void NoteNewestDelivered(int other_id, int id);
+    // Hands non-empty rows of one conversation to the pages.
+    void Deliver(const QList<QVariantMap>& rows);
 
     // other_id -> the largest row id delivered so far.
     QMap<int, int> last_ids_;
