@@ -14,8 +14,10 @@
 
 namespace {
 
-// Long polls hold a pool thread each, so the pool is larger than the library's default.
-const int kPoolThreads = 64;
+// Long polls hold a pool thread each, so the pool is larger than the library's default: a few
+// hundred clients polling at once leave threads for everything else. A waiting thread costs
+// little more than its stack.
+const int kPoolThreads = 512;
 const size_t kLoggedBody = 2000;
 
 // The name a request is logged and faulted under: the method for service calls.

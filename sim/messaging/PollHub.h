@@ -21,9 +21,15 @@ public:
     int Waiting();
 
 private:
+    // One per user, so news wakes only that user's polls, not every held one.
+    struct Slot {
+        uint64_t generation = 0;
+        std::condition_variable changed;
+    };
+
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<int64_t, uint64_t> generations_;
+    // Never shrinks: a slot stays where it is while polls wait on it.
+    std::map<int64_t, Slot> slots_;
     bool shutdown_ = false;
     int waiting_ = 0;
 };
