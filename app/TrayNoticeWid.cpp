@@ -53,7 +53,7 @@ void TrayNoticeWid::BuildWidgets() {
     };
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("tnw_bg_frame"));
-    WindowStyle::AddShadow(bg_frame_, 9);
+    WindowStyle::AddShadow(bg_frame_, 9, 4);
 
     head_lab_ = label(bg_frame_, "tnw_head_lab", QString());
     head_lab_->setFixedHeight(10);

@@ -321,7 +321,7 @@ void MainWidget::FitScreen(const QRect& available) {
 void MainWidget::BuildPages() {
     bg_frame_ = new QFrame(this);
     bg_frame_->setObjectName(QStringLiteral("bg_frame"));
-    WindowStyle::AddShadow(bg_frame_, kShadowMargin);
+    WindowStyle::AddShadow(bg_frame_, kShadowMargin, 4);
 
     const auto frame = [](QWidget* parent, const char* name) {
         auto* f = new QFrame(parent);

@@ -2,8 +2,9 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QGraphicsDropShadowEffect>
 #include <QWidget>
+
+#include "FrameShadow.h"
 
 void WindowStyle::Apply(QWidget* widget, const QString& object_name, const QString& qss_path,
                         const char* failure_log) {
@@ -16,10 +17,6 @@ void WindowStyle::Apply(QWidget* widget, const QString& object_name, const QStri
     widget->setStyleSheet(QString::fromUtf8(qss.readAll()));
 }
 
-void WindowStyle::AddShadow(QWidget* frame, int blur_radius) {
-    auto* shadow = new QGraphicsDropShadowEffect(frame);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(QStringLiteral("#999999")));
-    shadow->setBlurRadius(blur_radius);
-    frame->setGraphicsEffect(shadow);
+void WindowStyle::AddShadow(QWidget* frame, int blur_radius, int corner_radius) {
+    new FrameShadow(frame, blur_radius, corner_radius, QColor(QStringLiteral("#999999")));
 }

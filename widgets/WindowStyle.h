@@ -11,6 +11,7 @@ public:
     // `failure_log` and leaves the widget unstyled.
     static void Apply(QWidget* widget, const QString& object_name, const QString& qss_path,
                       const char* failure_log);
-    // The soft grey shadow around a window's background frame.
-    static void AddShadow(QWidget* frame, int blur_radius);
+    // The soft grey shadow around a window's background frame, whose corners are rounded by
+    // `corner_radius` (as its style sheet rounds them).
+    static void AddShadow(QWidget* frame, int blur_radius, int corner_radius = 6);
 };
