@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "LogText.h"
+#include "TcpNoDelay.h"
 
 namespace {
 const char kIndexProperty[] = "custom_index";
@@ -120,6 +121,8 @@ bool HttpBase::GiveUpWhenTooLarge(QNetworkReply* reply, qint64 size) {
 }
 
 void HttpBase::OnFinished(QNetworkReply* reply) {
+    // The connection stays open for the next request, which then leaves whole at once.
+    TcpNoDelay::ApplyToOpenConnections();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     qDebug() << "HttpBase::HttpBase: status_code: " << status;
     qDebug().noquote().nospace() << reply->errorString();

@@ -3,9 +3,16 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#ifdef Q_OS_LINUX
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
 #include "base/FormBody.h"
 #include "base/HttpBase.h"
 #include "base/ReqPackageSimple.h"
+#include "base/TcpNoDelay.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestMain.h"
 
@@ -63,6 +70,23 @@ public:
     QString Url() const { return QStringLiteral("http://127.0.0.1:%1/cut").arg(serverPort()); }
 };
 
+#ifdef Q_OS_LINUX
+// The process's TCP connections to `port` on the loopback, found among its open files.
+QList<int> ConnectionsTo(quint16 port) {
+    QList<int> found;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof(peer);
+        const int fd = name.toInt();
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == port)
+            found << fd;
+    }
+    return found;
+}
+#endif
+
 }  // namespace
 
 class TestHttp : public QObject {
@@ -76,6 +100,7 @@ private slots:
     void indexedCallbackCarriesItsIndex();
     void unknownModeSendsNothing();
     void reqPackageSimpleAlwaysSignals();
+    void keptConnectionSendsRequestsAtOnce();
 };
 
 void TestHttp::modesOnTheWire() {
@@ -266,6 +291,29 @@ void TestHttp::reqPackageSimpleAlwaysSignals() {
     QCOMPARE(spy.first().at(2).toString(), QString("500"));
     QCOMPARE(package.Data(), QByteArray("oops"));
     QCOMPARE(server.Requests().first().body, QByteArray("k=a%2Bb"));
+}
+
+void TestHttp::keptConnectionSendsRequestsAtOnce() {
+#ifdef Q_OS_LINUX
+    // A body held back until the server acknowledges the headers costs up to 40 ms a request.
+    TestHttpServer server;
+    PlainHttp http;
+    Answer first;
+    http.Request(HttpBase::kPost, server.Url("/n"), "a=1", Record(&first));
+    QVERIFY(WaitFor(first));
+    const QList<int> kept = ConnectionsTo(server.Port());
+    QVERIFY(!kept.isEmpty());
+    for (const int fd : kept)
+        QVERIFY(TcpNoDelay::IsSet(fd));
+
+    Answer second;
+    http.Request(HttpBase::kPost, server.Url("/n"), "a=2", Record(&second));
+    QVERIFY(WaitFor(second));
+    QCOMPARE(server.Requests().size(), 2);
+    QCOMPARE(server.Requests().at(1).body, QByteArray("a=2"));
+#else
+    QSKIP("finds the connections among the open files of Linux");
+#endif
 }
 
 CORAL_TEST_GUILESS_MAIN(TestHttp)
