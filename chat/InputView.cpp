@@ -1,6 +1,7 @@
 #include "InputView.h"
 
 #include <QDomDocument>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
@@ -18,6 +19,17 @@ InputView::InputView(QWidget* parent) : QTextEdit(parent) {
     setObjectName(QStringLiteral("input_view"));
     setAcceptDrops(false);
     setFrameShape(QFrame::NoFrame);
+}
+
+bool InputView::event(QEvent* event) {
+    const bool handled = QTextEdit::event(event);
+    // The style sheet's text colour is also the placeholder's: it would read as typed text.
+    if (event->type() == QEvent::Polish) {
+        QPalette faint = palette();
+        faint.setColor(QPalette::PlaceholderText, QColor(QStringLiteral("#a3a8b0")));
+        setPalette(faint);
+    }
+    return handled;
 }
 
 QString InputView::SentText() const {

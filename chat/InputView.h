@@ -22,6 +22,7 @@ public:
     void InsertText(const QString& text);
 
 protected:
+    bool event(QEvent* event) override;
     // Pasted rich text would bring foreign fonts and pictures: only its text comes in.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
