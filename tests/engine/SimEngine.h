@@ -20,19 +20,23 @@
 
 namespace engine_test {
 
+// Frees the record lists the engine hands to the widgets, as their receivers would.
+inline void FreeRecordsAsWidgetsWould(MsgController* controller, QObject* context) {
+    QObject::connect(controller->Parse(), &MsgParse::update_connect_list_ui, context,
+                     [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
+    QObject::connect(controller->Parse(), &MsgParse::msgs_sys_has_receive, context,
+                     [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
+    QObject::connect(controller->Loader(), &MsgLoader::msg_load_ready, context,
+                     [](MessageItemInfoPointers list) { qDeleteAll(list); });
+}
+
 class SimEngine {
 public:
     SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true)
         : controller_(new MsgController) {
         ok_ = SignInAs(login, user_id, sim.UnitRecord(), sim.OpenSession(login), fresh);
         controller_->Init();
-        MsgParse* parse = controller_->Parse();
-        QObject::connect(parse, &MsgParse::update_connect_list_ui, &context_,
-                         [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(parse, &MsgParse::msgs_sys_has_receive, &context_,
-                         [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(controller_->Loader(), &MsgLoader::msg_load_ready, &context_,
-                         [](MessageItemInfoPointers list) { qDeleteAll(list); });
+        FreeRecordsAsWidgetsWould(controller_, &context_);
         QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
                          &LoginWatchdog::OnHeartMsgEid);
     }

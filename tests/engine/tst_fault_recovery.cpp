@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "EngineTestEnv.h"
+#include "SimEngine.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/HeartBeatMsg.h"
 #include "engine/LoginWatchdog.h"
@@ -34,13 +35,7 @@ public:
         : watchdog_(watchdog_ms) {
         ok_ = SignInAs("zhanglei", kZhangLei, sim.UnitRecord(), sim.OpenSession("zhanglei"), fresh);
         controller_->Init();
-        MsgParse* parse = controller_->Parse();
-        QObject::connect(parse, &MsgParse::update_connect_list_ui, &context_,
-                         [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(parse, &MsgParse::msgs_sys_has_receive, &context_,
-                         [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(controller_->Loader(), &MsgLoader::msg_load_ready, &context_,
-                         [](MessageItemInfoPointers list) { qDeleteAll(list); });
+        FreeRecordsAsWidgetsWould(controller_.get(), &context_);
         QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
                          &LoginWatchdog::OnHeartMsgEid, Qt::QueuedConnection);
     }
