@@ -51,6 +51,11 @@ AppController::AppController() {
 
 AppController::~AppController() {
     qDebug() << "AppController::~AppController";
+    // A closed window waits for the event loop to be deleted, which has ended by now. Deleting
+    // it joins the engine's threads, whose database connections close with them: msg.db ends
+    // clean.
+    delete main_widget_.data();
+    delete login_.data();
     DropTray();
 }
 

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "Instance.h"
+#include "base/ConnectionPool.h"
 
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv), gui_thread_id_(QThread::currentThreadId()) {}
@@ -19,4 +20,6 @@ void Application::OpenInstance() {
 void Application::OnAboutToQuit() {
     qDebug() << "QCoreApplication::aboutToQuit";
     instance_.reset();
+    // The last connection to close takes msg.db's log with it: the next login sees a clean end.
+    ConnectionPool::Instance()->CloseConnection();
 }

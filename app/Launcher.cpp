@@ -10,6 +10,7 @@
 #include "Instance.h"
 #include "base/AppInfo.h"
 #include "platform/Autostart.h"
+#include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "widgets/UiFont.h"
 
@@ -71,6 +72,10 @@ int Launcher::Run() {
         if (Instance* instance = Instance::Current())
             instance->BringForward();
     });
+    QuitSignals quit_signals;
+    if (quit_signals.Install())
+        QObject::connect(&quit_signals, &QuitSignals::quit_requested, &app,
+                         &QCoreApplication::quit);
     SetupIdentity(app);
     UiFont::Install();
     SetupPaths();

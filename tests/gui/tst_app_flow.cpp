@@ -6,16 +6,20 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QtTest>
+#include <csignal>
 
 #include "GuiTestUtil.h"
 #include "app/AppController.h"
 #include "app/CustomSysTray.h"
 #include "app/TrayNoticeWid.h"
+#include "base/ConnectionPool.h"
+#include "base/MsgDbCheck.h"
 #include "base/SqlExec.h"
 #include "chat/BtnWithBubble.h"
 #include "chat/MainWidget.h"
 #include "engine/LoginWatchdog.h"
 #include "login/Login.h"
+#include "platform/QuitSignals.h"
 #include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
@@ -66,6 +70,7 @@ private slots:
     void reloginBuildsNewWindowAndTray();
     void closingLoginEndsProcess();
     void quitActionEndsProcess();
+    void terminationSignalQuitsAndClosesTheHistory();
 };
 
 void TestAppFlow::init() {
@@ -438,6 +443,29 @@ void TestAppFlow::quitActionEndsProcess() {
     QTRY_VERIFY(!controller.MainWindow());
     // Gone while the platform still holds its poll: quitting did not wait for the answer.
     QCOMPARE(sim.HeldPolls(), 1);
+}
+
+void TestAppFlow::terminationSignalQuitsAndClosesTheHistory() {
+    SimServer sim;
+    RememberDemoUser(sim);
+    HideAllWindows();
+    QString db;
+    {
+        AppController controller;
+        QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 20000);
+        SettleEngine(sim, controller);
+        db = ConnectionPool::Instance()->Config().database_name;
+        QVERIFY(QFileInfo::exists(db + "-wal"));
+        QuitSignals quit_signals;
+        QVERIFY(quit_signals.Install());
+        connect(&quit_signals, &QuitSignals::quit_requested, qApp, &QCoreApplication::quit);
+        QCOMPARE(RunUntilQuit([] { std::raise(SIGTERM); }), 0);
+    }
+    // As the application does after the last window: every thread's connection is closed, so
+    // the next login finds no log of an unclean end and needs no whole check.
+    ConnectionPool::Instance()->CloseConnection();
+    QVERIFY(!QFileInfo::exists(db + "-wal"));
+    QCOMPARE(MsgDbCheck::DepthForLogin(db), MsgDbCheck::Depth::kShallow);
 }
 
 CORAL_TEST_MAIN(TestAppFlow)
