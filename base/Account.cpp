@@ -33,6 +33,8 @@ struct AccountState {
     QString msg_path;
     // Where the last damaged msg.db went, until the user has been told.
     QString damaged_db;
+    // Whether InitDB read every page of msg.db, or only its header and tables.
+    bool db_read_whole = false;
 };
 
 AccountState& State() {
@@ -207,16 +209,25 @@ bool Account::InitDB() {
 bool Account::SetDamagedDbAside(const QString& db_path) {
     // A connection left from an earlier login on this file goes first.
     ConnectionPool::Instance()->CloseConnection();
-    const MsgDbCheck::State state = MsgDbCheck::Check(db_path);
+    const MsgDbCheck::Depth depth = MsgDbCheck::DepthForLogin(db_path);
+    State().db_read_whole = depth == MsgDbCheck::Depth::kFull;
+    const MsgDbCheck::State state = MsgDbCheck::Check(db_path, depth);
     if (state == MsgDbCheck::State::kUnknown)
         qDebug() << "!!! Account::InitDB: msg.db could not be checked, used as it is";
+    if (state == MsgDbCheck::State::kHealthy && depth == MsgDbCheck::Depth::kFull)
+        QFile::remove(MsgDbCheck::DamageMark(db_path));
     if (state != MsgDbCheck::State::kDamaged)
         return true;
     const QString aside = MsgDbCheck::MoveAside(db_path, QDateTime::currentDateTime());
     if (aside.isEmpty())
         return false;
+    QFile::remove(MsgDbCheck::DamageMark(db_path));
     State().damaged_db = aside;
     return true;
+}
+
+bool Account::MsgDbReadWhole() {
+    return State().db_read_whole;
 }
 
 QString Account::TakeDamagedDb() {

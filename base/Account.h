@@ -27,6 +27,8 @@ public:
     static bool InitMsgPath();
     // Where InitDB moved a damaged msg.db, once; empty when it found none.
     static QString TakeDamagedDb();
+    // Whether InitDB read the whole msg.db; when it did not, BackgroundDbCheck does.
+    static bool MsgDbReadWhole();
 
     static QString GetEncryptPSW(const QString& password);
     // The substitution alone; a pair outside 1..6 gives an empty text.

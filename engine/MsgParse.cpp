@@ -12,6 +12,8 @@
 #include "SearchIndexBuilder.h"
 #include "SysMsgStore.h"
 #include "WalCheckpoint.h"
+#include "base/BackgroundDbCheck.h"
+#include "base/ConnectionPool.h"
 #include "base/SqlExec.h"
 
 namespace {
@@ -35,6 +37,11 @@ MsgParse::~MsgParse() {
 void MsgParse::OnStart() {
     WalCheckpoint::DeferAutomatic();
     StartSearchIndex();
+    if (!Account::MsgDbReadWhole()) {
+        auto* check =
+            new BackgroundDbCheck(ConnectionPool::Instance()->Config().database_name, this);
+        check->Start();
+    }
     position_ = SysMsgStore::LoadPosition(client_code_);
     SendConnectList(true);
     SendSysList();

@@ -139,7 +139,8 @@ std::string ChildProcess::LastLinesText() const {
     return out;
 }
 
-void ChildProcess::Stop(int grace_ms) {
+bool ChildProcess::Stop(int grace_ms) {
+    bool by_itself = true;
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         const auto deadline = Clock::now() + std::chrono::milliseconds(grace_ms);
@@ -147,6 +148,7 @@ void ChildProcess::Stop(int grace_ms) {
             if (Clock::now() > deadline) {
                 kill(pid_, SIGKILL);
                 waitpid(pid_, nullptr, 0);
+                by_itself = false;
                 break;
             }
             usleep(5000);
@@ -155,4 +157,5 @@ void ChildProcess::Stop(int grace_ms) {
     }
     if (reader_.joinable())
         reader_.join();
+    return by_itself;
 }

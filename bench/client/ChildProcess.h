@@ -46,8 +46,9 @@ public:
     std::vector<std::string> LastLines() const;
     std::string LastLinesText() const;
 
-    // SIGTERM, then SIGKILL after grace_ms; returns once the process is gone.
-    void Stop(int grace_ms = 3000);
+    // SIGTERM, then SIGKILL after grace_ms; returns once the process is gone, true when it
+    // ended by itself.
+    bool Stop(int grace_ms = 3000);
 
 private:
     struct Watch {

@@ -23,6 +23,8 @@ public:
     // first row is then clicked; true once its page has shown the message.
     bool OpenConversation(SimControl& control, const std::string& from_login);
     bool Settle(int timeout_ms);
+    // Ends the client as a desktop does at logout (SIGTERM); true when it quit by itself.
+    bool Quit() { return client_.Stop(); }
     ChildProcess& Process() { return client_; }
     unsigned long MainWindow() const { return main_window_; }
     TimePoint Clicked() const { return clicked_; }

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "base/Account.h"
+#include "base/BackgroundDbCheck.h"
 #include "base/ConnectionPool.h"
 #include "base/MsgDbCheck.h"
 #include "base/SqlExec.h"
@@ -68,6 +69,22 @@ void FillMessages(int count) {
     SqlExec::Commit();
 }
 
+// A file closed cleanly, with garbage over one page of its messages half way in.
+qint64 DamagedPageAfterCleanEnd() {
+    if (!Login())
+        return -1;
+    FillMessages(2000);
+    SqlExec::SelectValue("PRAGMA wal_checkpoint(TRUNCATE);");
+    ConnectionPool::Instance()->CloseConnection();
+    QFile file(DbPath());
+    if (!file.open(QIODevice::ReadWrite))
+        return -1;
+    const qint64 size = file.size();
+    file.seek(size / 2 / 4096 * 4096);
+    file.write(QByteArray(4096, '\x5a'));
+    return size;
+}
+
 }  // namespace
 
 class TestDamagedMsgDb : public QObject {
@@ -78,6 +95,8 @@ private slots:
     void notADatabaseGoesAsideWithItsLogs();
     void truncatedOrTablelessFileGoesAside();
     void soundFileIsKept();
+    void damagedPageAfterCleanEndIsFoundInTheBackground();
+    void damagedPageAfterUncleanEndIsFoundAtLogin();
     void asideNamesNeverCollide();
 };
 
@@ -144,6 +163,49 @@ void TestDamagedMsgDb::soundFileIsKept() {
     QCOMPARE(Rows(), 3);
     QVERIFY(Account::TakeDamagedDb().isEmpty());
     QVERIFY(Aside().isEmpty());
+}
+
+void TestDamagedMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
+    const qint64 size = DamagedPageAfterCleanEnd();
+    QVERIFY(size > 500000);
+    // The header and the tables are sound: the login keeps the file without reading it whole.
+    QVERIFY(Login());
+    QVERIFY(Account::TakeDamagedDb().isEmpty());
+    QVERIFY(!Account::MsgDbReadWhole());
+
+    BackgroundDbCheck check(DbPath());
+    QSignalSpy checked(&check, &BackgroundDbCheck::checked);
+    check.Start(0);
+    QVERIFY(checked.wait(20000));
+    QCOMPARE(checked.at(0).at(0).toInt(), int(MsgDbCheck::State::kDamaged));
+    QVERIFY(QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
+
+    // The next login reads it whole and sets it aside; the mark goes with it.
+    QVERIFY(Login());
+    QVERIFY(Account::MsgDbReadWhole());
+    const QString aside = Account::TakeDamagedDb();
+    QVERIFY(!aside.isEmpty());
+    QCOMPARE(QFileInfo(aside).size(), size);
+    QVERIFY(!QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
+    QVERIFY(FreshFile());
+
+    // A fresh file checked in the background stays unmarked.
+    BackgroundDbCheck again(DbPath());
+    QSignalSpy sound(&again, &BackgroundDbCheck::checked);
+    again.Start(0);
+    QVERIFY(sound.wait(20000));
+    QCOMPARE(sound.at(0).at(0).toInt(), int(MsgDbCheck::State::kHealthy));
+    QVERIFY(!QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
+}
+
+void TestDamagedMsgDb::damagedPageAfterUncleanEndIsFoundAtLogin() {
+    QVERIFY(DamagedPageAfterCleanEnd() > 500000);
+    // A session that ended without closing its connection leaves its log behind.
+    Write(DbPath() + "-wal", QByteArray());
+    QVERIFY(Login());
+    QVERIFY(Account::MsgDbReadWhole());
+    QVERIFY(!Account::TakeDamagedDb().isEmpty());
+    QVERIFY(FreshFile());
 }
 
 void TestDamagedMsgDb::asideNamesNeverCollide() {
