@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "ConnectGroupHelper.h"
+#include "ConnectListRows.h"
 #include "ConnectMsgListItem.h"
 #include "SearchBox.h"
 #include "SearchPanel.h"
@@ -128,6 +129,8 @@ QWidget* ConnectWid::BuildMessagePage() {
     list_->setUniformItemSizes(true);
     // A rebuild restores the current row; the view must not jump to it each time.
     list_->setAutoScroll(false);
+    rows_ = new ConnectListRows(list_, avatars_,
+                                [this](const ConnectListItemInfo& info) { return RowTitle(info); });
 
     search_row_ = new QHBoxLayout;
     search_row_->setContentsMargins(0, 0, 0, 0);
@@ -210,9 +213,6 @@ void ConnectWid::ConnectWidgets() {
             [this](QListWidgetItem* current, QListWidgetItem*) { OnRowSwitched(current); });
     connect(list_, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* current, QListWidgetItem*) { OnRowSwitched(current); });
-    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &ConnectWid::SyncRowUpdates);
-    list_->viewport()->installEventFilter(this);
     connect(tree_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { OnTreeItemClicked(item); });
     connect(tree_, &QTreeWidget::itemExpanded, this, &ConnectWid::RequestLeafAvatars);
@@ -324,9 +324,8 @@ void ConnectWid::LearnGroupNames(const QStringList& group_infos) {
         const int other_id = -info.section(QLatin1Char(','), 0, 0).toInt();
         const QString name = info.section(QLatin1Char(','), 1, 1);
         group_names_.insert(other_id, name);
-        if (ConnectMsgListItem* row = RowOf(other_id))
-            row->SetName(name);
     }
+    rows_->Sync();
 }
 
 void ConnectWid::AddLeaf(Tree tree, const QStringList& fields, QTreeWidgetItem* child) {
@@ -373,72 +372,13 @@ void ConnectWid::RequestLeafAvatars(QTreeWidgetItem* node) {
     }
 }
 
-ConnectMsgListItem* ConnectWid::RowOf(int other_id) const {
-    for (ConnectMsgListItem* row : rows_) {
-        if (row->OtherId() == other_id)
-            return row;
-    }
-    return nullptr;
-}
-
-void ConnectWid::ResizeRows(int count) {
-    const int old_count = rows_.size();
-    // Rows come and go in one batch each way: row by row, a visible view lays out and places
-    // every row widget again after each single row.
-    if (count < old_count) {
-        rows_.resize(count);
-        list_->model()->removeRows(count, old_count - count);
-        return;
-    }
-    if (count == old_count)
-        return;
-    list_->insertItems(old_count, QVector<QString>(count - old_count).toList());
-    for (int i = old_count; i < count; ++i) {
-        QListWidgetItem* item = list_->item(i);
-        // Width 0: a row is as wide as the viewport, never wider (no sideways scrolling).
-        item->setSizeHint(QSize(0, kRowHeight));
-        auto* row = new ConnectMsgListItem(ConnectMsgListItem::kConversation, avatars_);
-        list_->setItemWidget(item, row);
-        rows_ << row;
-    }
-}
-
-bool ConnectWid::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport() && event->type() == QEvent::Resize)
-        SyncRowUpdates();
-    return QWidget::eventFilter(watched, event);
-}
-
-void ConnectWid::SyncRowUpdates() {
-    // Rows out of view take their new texts without asking for a repaint: Qt weighs every
-    // repaint of a row against all its siblings, so refilling many rows would grow with the
-    // square of the list. Rows coming into view repaint as they are enabled.
-    const int top = list_->verticalScrollBar()->value();
-    const int first = top / kRowHeight - 1;
-    const int last = (top + list_->viewport()->height()) / kRowHeight + 1;
-    for (int i = 0; i < rows_.size(); ++i) {
-        const bool in_view = i >= first && i <= last;
-        if (rows_.at(i)->updatesEnabled() != in_view)
-            rows_.at(i)->setUpdatesEnabled(in_view);
-    }
-}
-
 void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
-    // Rows are refilled in place: a rebuild on every poll costs no new widgets.
     const QSignalBlocker blocker(list_);
+    rows_->Set(connects);
     int current_row = -1;
     QListWidgetItem* switch_to = nullptr;
-    // New rows are made with the list hidden: in a visible view each new row is placed and
-    // painted against all the others.
-    const bool hide = connects.size() > rows_.size();
-    const bool was_hidden = list_->isHidden();
-    if (hide)
-        list_->hide();
-    ResizeRows(connects.size());
-    SyncRowUpdates();
     for (int i = 0; i < connects.size(); ++i) {
         const ConnectListItemInfo* info = connects.at(i);
-        FillRow(rows_.at(i), *info);
         if (has_selection_ && info->other_id == selected_id_)
             current_row = i;
         if (info->selected) {
@@ -446,25 +386,31 @@ void ConnectWid::UpdateConnectList(ConnectListItemInfoPointers connects) {
             switch_to = list_->item(i);
         }
     }
-    list_->setCurrentRow(current_row);
-    if (hide && !was_hidden)
-        list_->show();
     qDeleteAll(connects);
+    list_->setCurrentRow(current_row);
+    rows_->Sync();
     if (switch_to)
         emit switch_item(switch_to, nullptr);
 }
 
-void ConnectWid::FillRow(ConnectMsgListItem* row, const ConnectListItemInfo& info) {
+QString ConnectWid::RowTitle(const ConnectListItemInfo& info) const {
     // A group's record carries the name of whoever wrote last; the group's own name is its title.
-    row->Fill(info, info.other_id < 0 ? group_names_.value(info.other_id) : QString());
+    const QString group = info.other_id < 0 ? group_names_.value(info.other_id) : QString();
+    if (!group.isEmpty())
+        return group;
+    return info.other_id == 0 ? QStringLiteral("系统消息") : info.other_name;
+}
+
+ConnectMsgListItem* ConnectWid::RowWidget(int row) const {
+    return rows_->Widget(row);
 }
 
 void ConnectWid::OnRowSwitched(QListWidgetItem* current) {
-    auto* row = current ? qobject_cast<ConnectMsgListItem*>(list_->itemWidget(current)) : nullptr;
-    if (!row)
+    const int index = current ? list_->row(current) : -1;
+    if (index < 0 || index >= rows_->Count())
         return;
-    const int other_id = row->OtherId();
-    const QString name = row->Name();
+    const int other_id = rows_->At(index).other_id;
+    const QString name = RowTitle(rows_->At(index));
     has_selection_ = true;
     selected_id_ = other_id;
     QMetaObject::invokeMethod(
@@ -472,7 +418,7 @@ void ConnectWid::OnRowSwitched(QListWidgetItem* current) {
 }
 
 void ConnectWid::ChooseConversation(int other_id, const QString& name) {
-    ConnectMsgListItem* row = RowOf(other_id);
+    ConnectMsgListItem* row = rows_->WidgetOf(other_id);
     if (row && !row->AvatarLoaded() && other_id > 0)
         emit req_avatar(QString::number(other_id));
     emit connect_item_changed(other_id, name);
@@ -483,12 +429,7 @@ void ConnectWid::SelectConversation(int other_id) {
     has_selection_ = true;
     selected_id_ = other_id;
     const QSignalBlocker blocker(list_);
-    int current = -1;
-    for (int i = 0; i < rows_.size() && current < 0; ++i) {
-        if (rows_.at(i)->OtherId() == other_id)
-            current = i;
-    }
-    list_->setCurrentRow(current);
+    list_->setCurrentRow(rows_->IndexOf(other_id));
     // A list behind the search results is scrolled once it shows again: scrolled while hidden,
     // its row widgets would stay where they were and show other conversations than the rows.
     if (list_->isVisible())
@@ -499,18 +440,17 @@ void ConnectWid::ShowCurrentRow() {
     list_->doItemsLayout();
     if (list_->currentItem())
         list_->scrollToItem(list_->currentItem());
-    SyncRowUpdates();
+    rows_->Sync();
 }
 
 void ConnectWid::OnAvatarReady(int id) {
     avatars_->Invalidate(id);
-    if (ConnectMsgListItem* row = RowOf(id))
+    if (ConnectMsgListItem* row = rows_->WidgetOf(id))
         row->SetAvatar(id);
     for (ConnectMsgListItem* leaf : leaves_.values(id))
         leaf->SetAvatar(id);
 }
 
 void ConnectWid::OnFixSysMsgCount(int count) {
-    if (ConnectMsgListItem* row = RowOf(0))
-        row->SetCount(count);
+    rows_->SetUnread(rows_->IndexOf(0), count);
 }

@@ -13,6 +13,7 @@
 
 class AvatarCache;
 class ConnectGroupHelper;
+class ConnectListRows;
 class ConnectMsgListItem;
 class QButtonGroup;
 class QFrame;
@@ -44,6 +45,8 @@ public:
     SearchPanel* Search() const { return search_; }
     // Ctrl+F: the conversation list's tab, the search box focused.
     void FocusSearch();
+    // The widget showing the conversation list's row, or nullptr while the row is out of view.
+    ConnectMsgListItem* RowWidget(int row) const;
 
     // The panel shows the conversation list on 0 and the contacts on 1.
     enum Page { kMessages = 0, kContacts = 1 };
@@ -71,9 +74,6 @@ public slots:
     void OnAvatarReady(int id);
     void OnFixSysMsgCount(int count);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     enum Tree { kUnitTree, kPublicTree, kUserTree, kDiscussTree };
 
@@ -91,15 +91,11 @@ private:
     void FillNode(Tree tree, const QStringList& infos, QTreeWidgetItem* node);
     // Keeps the names of groups met in a tree and gives them to their conversation rows.
     void LearnGroupNames(const QStringList& group_infos);
-    void FillRow(ConnectMsgListItem* row, const ConnectListItemInfo& info);
+    QString RowTitle(const ConnectListItemInfo& info) const;
     void AddLeaf(Tree tree, const QStringList& fields, QTreeWidgetItem* child);
     void OnTreeItemClicked(QTreeWidgetItem* item);
     void RequestLeafAvatars(QTreeWidgetItem* node);
 
-    ConnectMsgListItem* RowOf(int other_id) const;
-    // Makes the list hold `count` rows, keeping the first ones.
-    void ResizeRows(int count);
-    void SyncRowUpdates();
     // Brings the selected row into view and its row widgets where its rows are.
     void ShowCurrentRow();
     // A row became current: the choice is taken by id now and acted on once queued.
@@ -119,8 +115,7 @@ private:
     QListWidget* list_ = nullptr;
     SearchPanel* search_ = nullptr;
     QStackedWidget* list_or_results_ = nullptr;
-    // The row widgets of list_, in list order.
-    QVector<ConnectMsgListItem*> rows_;
+    ConnectListRows* rows_ = nullptr;
     QTreeWidget* tree_ = nullptr;
     QTreeWidgetItem* roots_[4] = {};
 

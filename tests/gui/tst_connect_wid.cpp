@@ -64,6 +64,7 @@ private slots:
     void firstListOpensItsTopConversation();
     void selectByIdOpensNothing();
     void rowsOutOfViewAreRightOnceScrolledTo();
+    void longListKeepsAScreenfulOfRowWidgets();
     void conversationChosenInSearchShowsInTheList();
     void avatarsComeFromTheFolderOnReady();
     void unitGroupNodeAsksForItsMembers();
@@ -90,6 +91,10 @@ void TestConnectWid::init() {
     QVERIFY(SignIn(server_->Url("/")));
     panel_ = new ConnectWid;
     panel_->Init();
+    // Only rows in view have a widget: the window's height holds ten.
+    panel_->resize(203, 700);
+    panel_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel_));
     list_ = panel_->findChild<QListWidget*>("connect_list");
     tree_ = panel_->findChild<QTreeWidget*>("group_tree");
     opened_ = new QSignalSpy(panel_, &ConnectWid::connect_item_changed);
@@ -102,7 +107,7 @@ void TestConnectWid::cleanup() {
 }
 
 ConnectMsgListItem* TestConnectWid::Row(int row) const {
-    return qobject_cast<ConnectMsgListItem*>(list_->itemWidget(list_->item(row)));
+    return panel_->RowWidget(row);
 }
 
 QList<int> TestConnectWid::RowIds() const {
@@ -223,6 +228,8 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
     };
     const auto scroll_to_end = [](ConnectWid* panel) {
         auto* list = panel->findChild<QListWidget*>("connect_list");
+        // The list lays its rows out, and sets the scroll range, once the loop runs.
+        QApplication::processEvents();
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
         QApplication::processEvents();
     };
@@ -249,11 +256,42 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
     QVERIFY(open(&fresh));
     fresh.UpdateConnectList(final_list());
     scroll_to_end(&fresh);
-    for (ConnectMsgListItem* row : fresh.findChildren<ConnectMsgListItem*>())
-        row->setUpdatesEnabled(true);
     const QImage expected = shown(&fresh);
     QVERIFY(!expected.isNull());
     QCOMPARE(shown(panel_), expected);
+}
+
+void TestConnectWid::longListKeepsAScreenfulOfRowWidgets() {
+    QList<int> ids;
+    for (int id = 20001; id <= 21000; ++id)
+        ids << id;
+    panel_->UpdateConnectList(List(ids));
+    QApplication::processEvents();
+    const int in_view = list_->viewport()->height() / ConnectMsgListItem::kRowHeight + 2;
+    QVERIFY(panel_->findChildren<ConnectMsgListItem*>().size() <= in_view);
+    QVERIFY(!Row(in_view + 1));
+
+    list_->scrollToItem(list_->item(500), QAbstractItemView::PositionAtTop);
+    ConnectMsgListItem* row = Row(500);
+    QVERIFY(row && row->isVisible());
+    QCOMPARE(Label(row, "one_name_lab")->text(), QStringLiteral("会话20501"));
+    QCOMPARE(row->geometry(), list_->visualItemRect(list_->item(500)));
+    QVERIFY(!Row(0));
+
+    // A click on the row's widget chooses the row under it.
+    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(60, 30));
+    QCOMPARE(list_->currentRow(), 500);
+    QVERIFY(opened_->wait());
+    QCOMPARE(opened_->last().at(0).toInt(), 20501);
+
+    // A shorter list leaves no widget showing a row that is gone.
+    panel_->UpdateConnectList(List(ids.mid(0, 3)));
+    QApplication::processEvents();
+    QCOMPARE(Label(Row(2), "one_name_lab")->text(), QStringLiteral("会话20003"));
+    int shown = 0;
+    for (ConnectMsgListItem* widget : panel_->findChildren<ConnectMsgListItem*>())
+        shown += widget->isVisible() ? 1 : 0;
+    QCOMPARE(shown, 3);
 }
 
 void TestConnectWid::conversationChosenInSearchShowsInTheList() {
@@ -407,6 +445,10 @@ void TestConnectWid::replyAfterPanelIsGone() {
     delete panel_;
     panel_ = new ConnectWid;
     panel_->Init();
+    // Only rows in view have a widget: the window's height holds ten.
+    panel_->resize(203, 700);
+    panel_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel_));
     QVERIFY(received.wait());
     delete opened_;
     opened_ = nullptr;
@@ -414,6 +456,10 @@ void TestConnectWid::replyAfterPanelIsGone() {
 
     panel_ = new ConnectWid;
     panel_->Init();
+    // Only rows in view have a widget: the window's height holds ten.
+    panel_->resize(203, 700);
+    panel_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel_));
     tree_ = panel_->findChild<QTreeWidget*>("group_tree");
     opened_ = new QSignalSpy(panel_, &ConnectWid::connect_item_changed);
     QTRY_COMPARE(Root(0)->childCount() + Root(1)->childCount() + Root(2)->childCount(), 3);

@@ -26,21 +26,27 @@ struct Row {
     bool picture = false;
 };
 
+// Every row as it shows when scrolled to: only rows in view have a widget.
 QMap<int, Row> Rows(QListWidget* list) {
     QMap<int, Row> rows;
+    auto* panel = list->window()->findChild<ConnectWid*>("connect_wid");
     for (int i = 0; i < list->count(); ++i) {
-        auto* row = qobject_cast<ConnectMsgListItem*>(list->itemWidget(list->item(i)));
+        list->scrollToItem(list->item(i));
+        ConnectMsgListItem* row = panel->RowWidget(i);
+        if (!row)
+            continue;
         auto* count = row->findChild<QLabel*>("count_lab");
         rows.insert(
             row->OtherId(),
             {row->Name(), count->isHidden() ? QStringLiteral("-") : count->text(),
              !row->findChild<QLabel*>("one_avatar_lab")->pixmap(Qt::ReturnByValue).isNull()});
     }
+    list->scrollToTop();
     return rows;
 }
 
 int TopId(QListWidget* list) {
-    auto* row = qobject_cast<ConnectMsgListItem*>(list->itemWidget(list->item(0)));
+    ConnectMsgListItem* row = list->window()->findChild<ConnectWid*>("connect_wid")->RowWidget(0);
     return row ? row->OtherId() : 0;
 }
 
@@ -95,7 +101,7 @@ void TestLeftPanelSim::conversationsAndContactsOfTheDemoUser() {
     QVERIFY(sim.SendChat("wangfang", "zhanglei", QStringLiteral("材料已经发您了")) > 0);
     QTRY_COMPARE_WITH_TIMEOUT(TopId(list), 10002, 5000);
     QTRY_COMPARE(Rows(list).value(10002).count, QString("2"));
-    auto* top = qobject_cast<ConnectMsgListItem*>(list->itemWidget(list->item(0)));
+    ConnectMsgListItem* top = panel->RowWidget(0);
     QCOMPARE(top->findChild<QLabel*>("one_short_msg_lab")->text(),
              QStringLiteral("材料已经发您了"));
 
