@@ -52,6 +52,23 @@ void AvatarDownloader::OnReqAvatar(QStringList other_ids) {
 
 void AvatarDownloader::OnReqOneAvatar(QString other_id) {
     OnStart();
+    waiting_.enqueue(other_id);
+    SendWaiting();
+}
+
+void AvatarDownloader::SendWaiting() {
+    while (in_flight_ < kMaxInFlight && !waiting_.isEmpty()) {
+        ++in_flight_;
+        AskUserInfo(waiting_.dequeue());
+    }
+}
+
+void AvatarDownloader::Done() {
+    --in_flight_;
+    SendWaiting();
+}
+
+void AvatarDownloader::AskUserInfo(const QString& other_id) {
     FormBody body;
     body.Add(QStringLiteral("GetUser_ID"), other_id)
         .Add(QStringLiteral("SessionID"), account_.value(QStringLiteral("SessionID")));
@@ -67,13 +84,13 @@ void AvatarDownloader::OnUserInfoReply(bool ok, const QByteArray& data) {
     qDebug().noquote() << "UserInfo_Get: data: " << QString::fromUtf8(data);
     const Json json(data);
     if (!ok || !json.IsValid())
-        return;
+        return Done();
     bool is_id = false;
     const int id = json.Text(QStringLiteral("Velta.User_ID")).toInt(&is_id);
     const QString head_pic = json.Text(QStringLiteral("Velta.HeadPic"));
     // The id names the file: only a number may; without a picture there is nothing to fetch.
     if (!is_id || head_pic.isEmpty())
-        return;
+        return Done();
     const int index = ++request_counter_;
     pending_.insert(
         index, {id, QStringLiteral("%1/%2.%3").arg(avatar_dir_).arg(id).arg(SafeSuffix(head_pic))});
@@ -86,6 +103,7 @@ void AvatarDownloader::OnUserInfoReply(bool ok, const QByteArray& data) {
 
 void AvatarDownloader::OnPictureReply(bool ok, const QByteArray& data, int index) {
     const Pending pending = pending_.take(index);
+    Done();
     if (!ok || pending.path.isEmpty() || QFileInfo::exists(pending.path))
         return;
     if (WriteOnce(pending.path, data))

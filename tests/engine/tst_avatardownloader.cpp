@@ -58,6 +58,7 @@ private slots:
     void hostilePictureNameStaysInTheFolder();
     void brokenAnswersAreNotKept();
     void workerThreadAnswersQueuedRequests();
+    void manyUsersAreAskedForAFewAtATime();
 
 private:
     // Asks for `id` and waits for its picture to be signalled.
@@ -226,6 +227,32 @@ void TestAvatarDownloader::workerThreadAnswersQueuedRequests() {
     thread.quit();
     thread.wait();
     QCOMPARE(AvatarFiles(), QStringList({"5001.png", "5002.png"}));
+}
+
+void TestAvatarDownloader::manyUsersAreAskedForAFewAtATime() {
+    server_->ReplyFor("pic/", 200, Png());
+    // The first list of a long history: each user once, some without a picture.
+    for (int id = 5001; id <= 5030; ++id) {
+        if (id % 3 != 0)
+            AnswerUser(*server_, id, QStringLiteral("pic/u%1.png").arg(id));
+        downloader_->OnReqOneAvatar(QString::number(id));
+    }
+    server_->Hold(true);
+    QTRY_COMPARE(server_->Requests().size(), AvatarDownloader::kMaxInFlight);
+    QTest::qWait(100);
+    QCOMPARE(server_->Requests().size(), AvatarDownloader::kMaxInFlight);
+    server_->Hold(false);
+    // Every user is asked for in the end, in the order asked, and every picture arrives.
+    QTRY_COMPARE_WITH_TIMEOUT(ready_->size(), 20, 10000);
+    QStringList asked;
+    for (const auto& request : server_->Requests()) {
+        if (request.body.contains("GetUser_ID"))
+            asked << Field(request, "GetUser_ID");
+    }
+    QCOMPARE(asked.size(), 30);
+    QCOMPARE(asked.first(), QString("5001"));
+    QCOMPARE(asked.last(), QString("5030"));
+    QCOMPARE(AvatarFiles().size(), 20);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestAvatarDownloader)

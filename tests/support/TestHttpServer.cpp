@@ -45,6 +45,26 @@ void TestHttpServer::OnReadyRead(QTcpSocket* socket) {
     buffers_.remove(socket);
     requests_.append(request);
 
+    if (holding_) {
+        held_.append({socket, request});
+        emit received();
+        return;
+    }
+    Answer(socket, request);
+    emit received();
+}
+
+void TestHttpServer::Hold(bool hold) {
+    holding_ = hold;
+    if (hold)
+        return;
+    const QList<QPair<QTcpSocket*, Request>> held = held_;
+    held_.clear();
+    for (const auto& entry : held)
+        Answer(entry.first, entry.second);
+}
+
+void TestHttpServer::Answer(QTcpSocket* socket, const Request& request) {
     QPair<int, QByteArray> answer(status_, body_);
     for (const auto& route : routes_) {
         if (request.target.contains(route.first) || request.body.contains(route.first)) {
@@ -58,7 +78,6 @@ void TestHttpServer::OnReadyRead(QTcpSocket* socket) {
         "Content-Length: " + QByteArray::number(answer.second.size()) + "\r\n\r\n" + answer.second;
     socket->write(response);
     socket->disconnectFromHost();
-    emit received();
 }
 
 QList<QPair<QString, QString>> TestHttpServer::DecodeForm(const QByteArray& body) {

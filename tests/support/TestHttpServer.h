@@ -33,6 +33,8 @@ public:
         routes_.append({part, {status, body}});
     }
     const QList<Request>& Requests() const { return requests_; }
+    // While held, requests are recorded but not answered; letting go answers them all.
+    void Hold(bool hold);
 
     // Decodes an application/x-www-form-urlencoded body the way a server does ("+" is a blank).
     static QList<QPair<QString, QString>> DecodeForm(const QByteArray& body);
@@ -43,6 +45,7 @@ signals:
 private:
     void OnConnection();
     void OnReadyRead(QTcpSocket* socket);
+    void Answer(QTcpSocket* socket, const Request& request);
 
     QTcpServer server_;
     QList<Request> requests_;
@@ -50,4 +53,6 @@ private:
     QList<QPair<QByteArray, QPair<int, QByteArray>>> routes_;
     int status_ = 200;
     QByteArray body_ = "{}";
+    bool holding_ = false;
+    QList<QPair<QTcpSocket*, Request>> held_;
 };
