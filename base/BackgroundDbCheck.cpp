@@ -37,5 +37,6 @@ void BackgroundDbCheck::Run() {
         QMetaObject::invokeMethod(
             this, [this, state] { emit checked(static_cast<int>(state)); }, Qt::QueuedConnection);
     });
+    thread_->setObjectName(QStringLiteral("MsgDbCheck"));
     thread_->start(QThread::IdlePriority);
 }

@@ -10,6 +10,8 @@ namespace worker_thread {
 template <typename Owner, typename Worker>
 QThread* Attach(Owner* owner, void (Owner::*quit_signal)(), Worker* worker) {
     auto* thread = new QThread;
+    // The system shows the worker's name for the thread (top -H, a debugger).
+    thread->setObjectName(QLatin1String(worker->metaObject()->className()));
     QObject::connect(thread, &QThread::started, worker, &Worker::OnStart, Qt::QueuedConnection);
     QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater,
                      Qt::DirectConnection);

@@ -208,6 +208,7 @@ void MainWidget::StartEngine() {
 void MainWidget::CreateUpdateDownload() {
     update_download_ = new UpdateDownload;
     update_thread_ = new QThread;
+    update_thread_->setObjectName(QStringLiteral("UpdateDownload"));
     connect(update_thread_, &QThread::started, update_download_, &UpdateDownload::OnStart,
             Qt::QueuedConnection);
     connect(update_thread_, &QThread::finished, update_download_, &QObject::deleteLater,

@@ -39,6 +39,8 @@ void MsgController::Init() {
 template <typename Worker>
 void MsgController::SetupThread(Worker* worker, void (MsgController::*quit_signal)()) {
     auto* thread = new QThread;
+    // The system shows the worker's name for the thread (top -H, a debugger).
+    thread->setObjectName(QLatin1String(worker->metaObject()->className()));
     connect(thread, &QThread::started, worker, &Worker::OnStart, Qt::QueuedConnection);
     connect(thread, &QThread::finished, worker, &QObject::deleteLater, Qt::DirectConnection);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater, Qt::DirectConnection);
