@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include "Application.h"
 #include "Instance.h"
@@ -13,6 +14,10 @@
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "widgets/UiFont.h"
+
+namespace {
+const int kThemeIconDelayMs = 500;
+}  // namespace
 
 void Launcher::SetupPaths() {
     QString cur_path = QDir::currentPath();
@@ -53,8 +58,21 @@ void Launcher::SetupIdentity(Application& app) {
     // Desktops match the windows to the installed desktop entry and take its icon; the icon
     // compiled in serves where the theme has none (a program run from its build folder).
     QGuiApplication::setDesktopFileName(QString::fromLatin1(AppInfo::kDesktopId));
-    app.setWindowIcon(QIcon::fromTheme(QString::fromLatin1(AppInfo::kDesktopId),
-                                       QIcon(QStringLiteral(":/resource/ico.png"))));
+    const QIcon compiled_in(QStringLiteral(":/resource/ico.png"));
+    app.setWindowIcon(compiled_in);
+    // Reading the icon theme takes longer than the rest of the start: it waits until the
+    // first window is up.
+    QTimer::singleShot(kThemeIconDelayMs, &app, [&app, compiled_in] {
+        app.setWindowIcon(QIcon::fromTheme(QString::fromLatin1(AppInfo::kDesktopId), compiled_in));
+    });
+}
+
+void Launcher::SetupRasterOnly() {
+    // Every window is drawn by the raster engine: without this, the X11 platform loads the
+    // whole OpenGL stack when the first window is made, which is half of the time to the login
+    // window. One set by the user is kept.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
 }
 
 int Launcher::Run() {
@@ -62,6 +80,7 @@ int Launcher::Run() {
     // Qt reads these attributes only before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
     SetupHighDpi();
+    SetupRasterOnly();
     Application app(argc_, argv_);
     SingleInstance single_instance;
     if (!single_instance.Claim()) {

@@ -14,6 +14,8 @@ public:
     static void SetupPaths();
     // Scaling with the desktop; must run before the application object exists.
     static void SetupHighDpi();
+    // No OpenGL for the windows; must run before the application object exists.
+    static void SetupRasterOnly();
     // The desktop entry the windows belong to, and their icon.
     static void SetupIdentity(Application& app);
     // Makes Application::OpenInstance the first event of the loop.
