@@ -121,8 +121,13 @@ bool HttpBase::GiveUpWhenTooLarge(QNetworkReply* reply, qint64 size) {
 }
 
 void HttpBase::OnFinished(QNetworkReply* reply) {
-    // The connection stays open for the next request, which then leaves whole at once.
+    Deliver(reply);
+    // Once the answer is on its way: the connection stays open for the next request, which
+    // then leaves whole at once.
     TcpNoDelay::ApplyToOpenConnections();
+}
+
+void HttpBase::Deliver(QNetworkReply* reply) {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     qDebug() << "HttpBase::HttpBase: status_code: " << status;
     qDebug().noquote().nospace() << reply->errorString();

@@ -49,6 +49,7 @@ protected:
 
 private:
     void OnFinished(QNetworkReply* reply);
+    void Deliver(QNetworkReply* reply);
     static void LimitReadBuffer(QNetworkReply* reply);
     void TakeArrived(QNetworkReply* reply);
     // Gives the transfer up when it is, or announces to be, larger than the limit.

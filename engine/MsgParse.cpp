@@ -36,6 +36,10 @@ MsgParse::~MsgParse() {
 
 void MsgParse::OnStart() {
     WalCheckpoint::DeferAutomatic();
+    list_timer_ = new QTimer(this);
+    list_timer_->setSingleShot(true);
+    list_timer_->setInterval(kListDelayMs);
+    connect(list_timer_, &QTimer::timeout, this, [this] { SendConnectList(false); });
     StartSearchIndex();
     if (!Account::MsgDbReadWhole()) {
         auto* check =
@@ -73,6 +77,9 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
 }
 
 void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
+    // The open pages first: their reload waits on nothing else, the list below reads msg.db.
+    if (!outcome.new_other_ids.isEmpty())
+        emit update_msg_page_ui(outcome.new_other_ids);
     for (const auto& download : outcome.downloads)
         emit download_resource(download.first, download.second);
     for (const QString& other_id : outcome.avatars)
@@ -80,9 +87,7 @@ void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
     for (const auto& mark : outcome.read_marks)
         emit update_msg_is_read(mark.first, mark.second);
     if (outcome.list_changed)
-        SendConnectList(false);
-    if (!outcome.new_other_ids.isEmpty())
-        emit update_msg_page_ui(outcome.new_other_ids);
+        ScheduleConnectList();
     if (!outcome.received_ids.isEmpty())
         emit msgs_has_receive(1, outcome.received_ids);
     if (!outcome.sys_remind_ids.isEmpty() || !outcome.received_ids.isEmpty())
@@ -95,7 +100,22 @@ void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
     emit update_msg_count_to_bubble_on_main_wid(ConnectListStore::UnreadTotal());
 }
 
+void MsgParse::ScheduleConnectList() {
+    if (!list_timer_)
+        SendConnectList(false);
+    else if (!list_timer_->isActive())
+        list_timer_->start();
+}
+
+void MsgParse::FlushConnectList() {
+    if (list_timer_ && list_timer_->isActive())
+        SendConnectList(false);
+}
+
 void MsgParse::SendConnectList(bool first) {
+    // Whatever waited is in this one.
+    if (list_timer_)
+        list_timer_->stop();
     const ConnectListItemInfoPointers list = ConnectListStore::Build(first);
     if (list.isEmpty())
         return;

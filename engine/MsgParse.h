@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include "ConnectListItemInfo.h"
 #include "MessageSysItemInfo.h"
@@ -22,6 +23,13 @@ public:
     ~MsgParse() override;
 
     const PollPosition& Position() const { return position_; }
+
+    // The conversation list after a poll reply waits this long: a burst of replies (catching up
+    // after a login) builds it once, and an open page shows its new message before the list is
+    // rebuilt. The user's own messages move the list at once.
+    static constexpr int kListDelayMs = 50;
+    // Sends the list that waits, if one does.
+    void FlushConnectList();
 
 signals:
     void req_heart_msg(QList<int> msg_ids);
@@ -58,6 +66,7 @@ private:
     void StartSearchIndex();
     void EmitOutcome(const ReplyOutcome& outcome);
     void SendConnectList(bool first);
+    void ScheduleConnectList();
     void SendSysList();
     void NotifyTray();
     // The new row id, or -1.
@@ -66,6 +75,7 @@ private:
     void MoveConversationToTop(int id);
 
     PollPosition position_;
+    QTimer* list_timer_ = nullptr;
     AccountMap account_;
     QString client_code_;
     // client_message_id -> the page's temporary number of the bubble.

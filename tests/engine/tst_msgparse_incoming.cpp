@@ -16,6 +16,7 @@ private slots:
     void init() { QVERIFY(SignIn()); }
 
     void conversationsMoveToTheTop();
+    void burstOfRepliesBuildsTheListOnce();
     void readAndGroupMessages();
     void ownEchoAndDuplicates();
     void rejectedElementEndsItsArray();
@@ -50,6 +51,28 @@ void TestMsgParseIncoming::conversationsMoveToTheTop() {
     QCOMPARE(probe.LastBubble(), 6);
     QCOMPARE(probe.downloads.size(), 1);
     QCOMPARE(probe.downloads.at(0), (QList<QVariant>{3, "up/5|图.png"}));
+}
+
+void TestMsgParseIncoming::burstOfRepliesBuildsTheListOnce() {
+    ParserProbe probe;
+    probe.Clear();
+    // Replies one after the other, as while catching up: each page is told at once, the list
+    // once, after the last, with all of them in it.
+    for (int i = 1; i <= 5; ++i)
+        probe.parse.OnHeartBeatMsgToParse(Reply().Add(From(2000 + i, i)).Text());
+    QCOMPARE(probe.pages.size(), 5);
+    QCOMPARE(probe.polls.size(), 5);
+    QVERIFY(probe.lists.isEmpty());
+    QTRY_COMPARE(probe.lists.size(), 1);
+    QCOMPARE(probe.LastList(),
+             (QStringList{"2005:1:0", "2004:1:1", "2003:1:2", "2002:1:3", "2001:1:4"}));
+    QTest::qWait(2 * MsgParse::kListDelayMs);
+    QCOMPARE(probe.lists.size(), 1);
+
+    // A message written here moves the list at once.
+    probe.Send(2001, 1, 77, "好的");
+    QCOMPARE(probe.lists.size(), 2);
+    QCOMPARE(probe.LastList().first(), QString("2001:1:0"));
 }
 
 void TestMsgParseIncoming::readAndGroupMessages() {
