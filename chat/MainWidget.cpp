@@ -83,8 +83,6 @@ void MainWidget::TakeInPendingLists() {
 }
 
 void MainWidget::Init() {
-    player_ = new QMediaPlayer(this);
-    player_->setVolume(100);
     SetupUI();
     BuildPages();
     BuildHeader();
@@ -98,7 +96,6 @@ void MainWidget::Init() {
     ConnectLeftPanel();
     ConnectPages();
     ConnectSearch();
-    ConnectPlayer();
 }
 
 void MainWidget::SetUserId(const QString& usr_id) {
@@ -522,16 +519,28 @@ void MainWidget::OnUpdateMsgCount(int count) {
     msg_bubble_btn_->SetCount(count);
 }
 
+QMediaPlayer* MainWidget::Player() {
+    // Made for the first voice played: the media backend scans its plugins as it starts, which
+    // would weigh on every login.
+    if (!player_) {
+        player_ = new QMediaPlayer(this);
+        player_->setVolume(100);
+        ConnectPlayer();
+    }
+    return player_;
+}
+
 void MainWidget::OnPlayAudioFile(const QString& res_path) {
     const QUrl url = QUrl::fromLocalFile(res_path);
+    QMediaPlayer* player = Player();
     // A second click on the voice that plays stops it.
-    if (player_->state() == QMediaPlayer::PlayingState &&
-        player_->currentMedia().request().url() == url) {
-        player_->stop();
+    if (player->state() == QMediaPlayer::PlayingState &&
+        player->currentMedia().request().url() == url) {
+        player->stop();
         return;
     }
-    player_->setMedia(url);
-    player_->play();
+    player->setMedia(url);
+    player->play();
 }
 
 void MainWidget::ConnectPlayer() {

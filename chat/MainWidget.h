@@ -41,7 +41,8 @@ public:
     MessagePageMgr* PageMgr() const { return msg_page_mgr_; }
     LoginWatchdog* Watchdog() const { return login_watchdog_; }
     // Plays the voice messages.
-    QMediaPlayer* Player() const { return player_; }
+    // The voice player, made at the first call.
+    QMediaPlayer* Player();
     // The login name of the signed-in user (also the name of the account folder); starts the
     // avatar thread.
     void SetUserId(const QString& usr_id);

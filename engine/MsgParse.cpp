@@ -40,6 +40,10 @@ void MsgParse::OnStart() {
     list_timer_->setSingleShot(true);
     list_timer_->setInterval(kListDelayMs);
     connect(list_timer_, &QTimer::timeout, this, [this] { SendConnectList(false); });
+    sys_list_timer_ = new QTimer(this);
+    sys_list_timer_->setSingleShot(true);
+    sys_list_timer_->setInterval(kListDelayMs);
+    connect(sys_list_timer_, &QTimer::timeout, this, &MsgParse::SendSysList);
     StartSearchIndex();
     if (!Account::MsgDbReadWhole()) {
         auto* check =
@@ -61,8 +65,8 @@ void MsgParse::StartSearchIndex() {
         qDebug().noquote() << "!!! MsgParse: no search index, searches read the messages";
         return;
     }
-    auto* builder = new SearchIndexBuilder(this);
-    builder->Start();
+    index_builder_ = new SearchIndexBuilder(this);
+    index_builder_->Start();
 }
 
 void MsgParse::OnHeartBeatMsgToParse(QString data) {
@@ -70,6 +74,8 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     ReplyStorer storer(&position_, client_code_);
     const ReplyOutcome outcome = storer.Store(reply);
     EmitOutcome(outcome);
+    if (index_builder_ && !reply.IsEmpty())
+        index_builder_->MakeWay();
     emit reply_stored(!outcome.store_failed);
     emit req_heart_msg(position_.ToList());
     if (reply.IsEmpty())
@@ -93,7 +99,7 @@ void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
     if (!outcome.sys_remind_ids.isEmpty() || !outcome.received_ids.isEmpty())
         NotifyTray();
     if (!outcome.sys_remind_ids.isEmpty() || outcome.sys_changed) {
-        SendSysList();
+        ScheduleSysList();
         if (outcome.sys_changed)
             emit fix_sys_msg_count_ui(ConnectListStore::SystemNumber());
     }
@@ -107,9 +113,18 @@ void MsgParse::ScheduleConnectList() {
         list_timer_->start();
 }
 
+void MsgParse::ScheduleSysList() {
+    if (!sys_list_timer_)
+        SendSysList();
+    else if (!sys_list_timer_->isActive())
+        sys_list_timer_->start();
+}
+
 void MsgParse::FlushConnectList() {
     if (list_timer_ && list_timer_->isActive())
         SendConnectList(false);
+    if (sys_list_timer_ && sys_list_timer_->isActive())
+        SendSysList();
 }
 
 void MsgParse::SendConnectList(bool first) {
@@ -127,6 +142,8 @@ void MsgParse::SendConnectList(bool first) {
 }
 
 void MsgParse::SendSysList() {
+    if (sys_list_timer_)
+        sys_list_timer_->stop();
     const MessageSysItemInfoPointers list = SysMsgStore::BuildList();
     if (!list.isEmpty())
         emit msgs_sys_has_receive(list);

@@ -16,6 +16,8 @@
 // Owns the local message store of the signed-in user: stores every poll reply and asks for the
 // next poll, stores messages written here before they are sent, and tells the widgets and the
 // other workers what changed.
+class SearchIndexBuilder;
+
 class MsgParse : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +30,7 @@ public:
     // after a login) builds it once, and an open page shows its new message before the list is
     // rebuilt. The user's own messages move the list at once.
     static constexpr int kListDelayMs = 50;
-    // Sends the list that waits, if one does.
+    // Sends the lists that wait, if any do (the system messages' list waits as long).
     void FlushConnectList();
 
 signals:
@@ -67,6 +69,7 @@ private:
     void EmitOutcome(const ReplyOutcome& outcome);
     void SendConnectList(bool first);
     void ScheduleConnectList();
+    void ScheduleSysList();
     void SendSysList();
     void NotifyTray();
     // The new row id, or -1.
@@ -76,6 +79,8 @@ private:
 
     PollPosition position_;
     QTimer* list_timer_ = nullptr;
+    QTimer* sys_list_timer_ = nullptr;
+    SearchIndexBuilder* index_builder_ = nullptr;
     AccountMap account_;
     QString client_code_;
     // client_message_id -> the page's temporary number of the bubble.

@@ -32,7 +32,12 @@ void SearchIndexBuilder::Start() {
         return;
     if (mark > 0)
         qDebug().noquote() << "SearchIndexBuilder: indexing the messages up to id" << mark;
-    timer_.start();
+    timer_.start(kPauseMs);
+}
+
+void SearchIndexBuilder::MakeWay() {
+    if (timer_.isActive())
+        timer_.start(kBusyPauseMs);
 }
 
 void SearchIndexBuilder::OnStep() {
@@ -56,7 +61,7 @@ void SearchIndexBuilder::OnStep() {
     }
     if (building)
         Fit(step_ms);
-    timer_.start();
+    timer_.start(kPauseMs);
 }
 
 void SearchIndexBuilder::Fit(qint64 elapsed_ms) {

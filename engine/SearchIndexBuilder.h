@@ -14,12 +14,17 @@ public:
     // Aimed duration of one step, and the pause the thread gets between steps.
     static constexpr int kStepMs = 25;
     static constexpr int kPauseMs = 10;
+    // The pause after MakeWay.
+    static constexpr int kBusyPauseMs = 500;
 
     explicit SearchIndexBuilder(QObject* parent = nullptr);
 
     // Steps until every row is indexed and the index merged; nothing when it already is.
     void Start();
     bool IsRunning() const { return timer_.isActive(); }
+    // Poll replies are coming in, one after the other while catching up: they go first, and
+    // the next step waits until they have stopped for a while.
+    void MakeWay();
 
 signals:
     void index_complete();

@@ -81,6 +81,7 @@ private slots:
 
     void followsStoredSentAndResentMessages();
     void buildsForExistingMessagesAndResumesAfterAKill();
+    void buildMakesWayForPollReplies();
 };
 
 void TestSearchIndex::followsStoredSentAndResentMessages() {
@@ -171,6 +172,23 @@ void TestSearchIndex::buildsForExistingMessagesAndResumesAfterAKill() {
     QVERIFY(SearchIndex::Verify());
     QCOMPARE(FoundIds("期末成绩"), expected);
     QCOMPARE(FoundIds("第2999条"), (QList<int>{2999}));
+}
+
+void TestSearchIndex::buildMakesWayForPollReplies() {
+    QVERIFY(SearchIndex::Remove());
+    StoreExisting();
+    QVERIFY(SearchIndex::Install());
+    const int mark = SearchIndex::IndexedAbove();
+    QVERIFY(mark > 0);
+    SearchIndexBuilder builder;
+    QSignalSpy complete(&builder, &SearchIndexBuilder::index_complete);
+    builder.Start();
+    builder.MakeWay();
+    QTest::qWait(SearchIndexBuilder::kBusyPauseMs / 2);
+    QCOMPARE(SearchIndex::IndexedAbove(), mark);
+    QVERIFY(builder.IsRunning());
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(SearchIndex::IndexedAbove(), 0);
 }
 
 int main(int argc, char** argv) {
