@@ -5,17 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QThread>
 #include <QtEndian>
 
 #include "MsgDbSchema.h"
 
 namespace {
 
-const QString kConnection = QStringLiteral("msgdb_check");
 const int kSqliteError = 1;
 const int kSqliteCorrupt = 11;
 const int kSqliteNotADb = 26;
@@ -28,31 +23,35 @@ const char kMagic[] = "SQLite format 3";
 // Virtual machine steps between two looks at the stop flag.
 const int kStopCheckSteps = 10000;
 
-int PrimaryCode(const QSqlError& error) {
-    return error.nativeErrorCode().toInt() & 0xff;
-}
-
-MsgDbCheck::State Judge(const QSqlError& error, bool schema_read) {
-    const int code = PrimaryCode(error);
-    qDebug().noquote() << "!!! MsgDbCheck:" << error.text().trimmed() << "code" << code;
+MsgDbCheck::State Judge(sqlite3* db, int result, bool schema_read) {
+    const int code = result & 0xff;
+    qDebug().noquote() << "!!! MsgDbCheck:" << sqlite3_errmsg(db) << "code" << code;
     // A table or column that is missing is a plain error, not a corrupt page.
     if (code == kSqliteCorrupt || code == kSqliteNotADb || (schema_read && code == kSqliteError))
         return MsgDbCheck::State::kDamaged;
     return MsgDbCheck::State::kUnknown;
 }
 
-int StopRequested(void* stop) {
-    return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
+// Runs one statement to its end; the first column of each row goes to `rows` when given.
+// SQLITE_DONE, or the code it failed with.
+int Run(sqlite3* db, const QByteArray& sql, QStringList* rows) {
+    sqlite3_stmt* statement = nullptr;
+    int result = sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr);
+    if (result != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return result;
+    }
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        if (rows)
+            rows->append(QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+    }
+    sqlite3_finalize(statement);
+    return result;
 }
 
-void WatchStop(QSqlDatabase& db, const std::atomic<bool>* stop) {
-    const QVariant handle = db.driver()->handle();
-    if (!stop || !handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return;
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    if (connection)
-        sqlite3_progress_handler(connection, kStopCheckSteps, StopRequested,
-                                 const_cast<std::atomic<bool>*>(stop));
+int StopRequested(void* stop) {
+    return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
 }
 
 }  // namespace
@@ -61,22 +60,20 @@ MsgDbCheck::State MsgDbCheck::Check(const QString& db_path, Depth depth,
                                     const std::atomic<bool>* stop) {
     if (!HeaderSound(db_path))
         return State::kDamaged;
+    // Through SQLite itself, read only: nothing of the file or its log changes before it is
+    // moved aside, and a check in the background stops between two steps when told to.
+    sqlite3* db = nullptr;
     State state = State::kUnknown;
-    // One name per thread: a login may check while the last session's background check ends.
-    const QString name = QStringLiteral("%1_%2").arg(
-        kConnection, QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(db_path);
-        // Read only: nothing of the file or its log changes before it is moved aside.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            WatchStop(db, stop);
-            state = Examine(db, depth);
-        }
-        db.close();
+    if (sqlite3_open_v2(db_path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        if (stop)
+            sqlite3_progress_handler(db, kStopCheckSteps, StopRequested,
+                                     const_cast<std::atomic<bool>*>(stop));
+        state = Examine(db, depth);
+    } else {
+        qDebug().noquote() << "!!! MsgDbCheck: cannot open" << db_path << sqlite3_errmsg(db);
     }
-    QSqlDatabase::removeDatabase(name);
+    sqlite3_close_v2(db);
     return state;
 }
 
@@ -129,24 +126,21 @@ void MsgDbCheck::MarkDamaged(const QString& db_path) {
         qDebug().noquote() << "!!! MsgDbCheck: cannot mark" << db_path << "as damaged";
 }
 
-MsgDbCheck::State MsgDbCheck::Examine(QSqlDatabase& db, Depth depth) {
-    QSqlQuery query(db);
+MsgDbCheck::State MsgDbCheck::Examine(sqlite3* db, Depth depth) {
     if (depth == Depth::kFull) {
-        if (!query.exec(QStringLiteral("PRAGMA quick_check;")))
-            return Judge(query.lastError(), false);
         QStringList findings;
-        while (query.next())
-            findings.append(query.value(0).toString());
-        if (query.lastError().isValid())
-            return Judge(query.lastError(), false);
+        const int result = Run(db, "PRAGMA quick_check;", &findings);
+        if (result != SQLITE_DONE)
+            return Judge(db, result, false);
         if (findings != QStringList{QStringLiteral("ok")}) {
             qDebug().noquote() << "!!! MsgDbCheck: quick_check:" << findings.mid(0, 5);
             return State::kDamaged;
         }
     }
     for (const QString& sql : MsgDbSchema::ReadStatements()) {
-        if (!query.exec(sql))
-            return Judge(query.lastError(), true);
+        const int result = Run(db, sql.toUtf8(), nullptr);
+        if (result != SQLITE_DONE)
+            return Judge(db, result, true);
     }
     return State::kHealthy;
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QDateTime>
-#include <QSqlDatabase>
 #include <QString>
 
 #include <atomic>
+
+struct sqlite3;
 
 // Looks at an existing msg.db before it is used. A file SQLite does not take for a database, one
 // shorter than its header says, one that fails its quick check, or one whose tables cannot be
@@ -47,6 +48,6 @@ public:
     static QString AsideName(const QString& db_path, const QDateTime& when);
 
 private:
-    static State Examine(QSqlDatabase& db, Depth depth);
+    static State Examine(sqlite3* db, Depth depth);
     static bool HeaderSound(const QString& db_path);
 };
