@@ -36,14 +36,10 @@ MsgParse::~MsgParse() {
 
 void MsgParse::OnStart() {
     WalCheckpoint::DeferAutomatic();
-    list_timer_ = new QTimer(this);
-    list_timer_->setSingleShot(true);
-    list_timer_->setInterval(kListDelayMs);
-    connect(list_timer_, &QTimer::timeout, this, [this] { SendConnectList(false); });
-    sys_list_timer_ = new QTimer(this);
-    sys_list_timer_->setSingleShot(true);
-    sys_list_timer_->setInterval(kListDelayMs);
-    connect(sys_list_timer_, &QTimer::timeout, this, &MsgParse::SendSysList);
+    widget_timer_ = new QTimer(this);
+    widget_timer_->setSingleShot(true);
+    widget_timer_->setInterval(kWidgetDelayMs);
+    connect(widget_timer_, &QTimer::timeout, this, &MsgParse::FlushWidgets);
     StartSearchIndex();
     if (!Account::MsgDbReadWhole()) {
         auto* check =
@@ -92,45 +88,40 @@ void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
         emit req_avatar(other_id);
     for (const auto& mark : outcome.read_marks)
         emit update_msg_is_read(mark.first, mark.second);
-    if (outcome.list_changed)
-        ScheduleConnectList();
     if (!outcome.received_ids.isEmpty())
         emit msgs_has_receive(1, outcome.received_ids);
-    if (!outcome.sys_remind_ids.isEmpty() || !outcome.received_ids.isEmpty())
+    const bool reminded = !outcome.sys_remind_ids.isEmpty();
+    pending_.list |= outcome.list_changed;
+    pending_.tray |= reminded || !outcome.received_ids.isEmpty();
+    pending_.sys_list |= reminded || outcome.sys_changed;
+    pending_.sys_count |= outcome.sys_changed;
+    pending_.unread_total = true;
+    if (!widget_timer_)
+        FlushWidgets();
+    else if (!widget_timer_->isActive())
+        widget_timer_->start();
+}
+
+void MsgParse::FlushWidgets() {
+    if (widget_timer_)
+        widget_timer_->stop();
+    const PendingWidgets pending = pending_;
+    pending_ = PendingWidgets();
+    if (pending.list)
+        SendConnectList(false);
+    if (pending.tray)
         NotifyTray();
-    if (!outcome.sys_remind_ids.isEmpty() || outcome.sys_changed) {
-        ScheduleSysList();
-        if (outcome.sys_changed)
-            emit fix_sys_msg_count_ui(ConnectListStore::SystemNumber());
-    }
-    emit update_msg_count_to_bubble_on_main_wid(ConnectListStore::UnreadTotal());
-}
-
-void MsgParse::ScheduleConnectList() {
-    if (!list_timer_)
-        SendConnectList(false);
-    else if (!list_timer_->isActive())
-        list_timer_->start();
-}
-
-void MsgParse::ScheduleSysList() {
-    if (!sys_list_timer_)
+    if (pending.sys_list)
         SendSysList();
-    else if (!sys_list_timer_->isActive())
-        sys_list_timer_->start();
-}
-
-void MsgParse::FlushConnectList() {
-    if (list_timer_ && list_timer_->isActive())
-        SendConnectList(false);
-    if (sys_list_timer_ && sys_list_timer_->isActive())
-        SendSysList();
+    if (pending.sys_count)
+        emit fix_sys_msg_count_ui(ConnectListStore::SystemNumber());
+    if (pending.unread_total)
+        emit update_msg_count_to_bubble_on_main_wid(ConnectListStore::UnreadTotal());
 }
 
 void MsgParse::SendConnectList(bool first) {
     // Whatever waited is in this one.
-    if (list_timer_)
-        list_timer_->stop();
+    pending_.list = false;
     const ConnectListItemInfoPointers list = ConnectListStore::Build(first);
     if (list.isEmpty())
         return;
@@ -142,8 +133,6 @@ void MsgParse::SendConnectList(bool first) {
 }
 
 void MsgParse::SendSysList() {
-    if (sys_list_timer_)
-        sys_list_timer_->stop();
     const MessageSysItemInfoPointers list = SysMsgStore::BuildList();
     if (!list.isEmpty())
         emit msgs_sys_has_receive(list);

@@ -26,12 +26,13 @@ public:
 
     const PollPosition& Position() const { return position_; }
 
-    // The conversation list after a poll reply waits this long: a burst of replies (catching up
-    // after a login) builds it once, and an open page shows its new message before the list is
-    // rebuilt. The user's own messages move the list at once.
-    static constexpr int kListDelayMs = 50;
-    // Sends the lists that wait, if any do (the system messages' list waits as long).
-    void FlushConnectList();
+    // After a poll reply the open pages are told at once; the lists, the tray and the unread
+    // counts wait this long: a burst of replies (catching up after a login) builds them once,
+    // and an open page shows its new message before the window is busy with the rest. The
+    // user's own messages move the list at once.
+    static constexpr int kWidgetDelayMs = 50;
+    // Tells the widgets now what waits for them, if anything does.
+    void FlushWidgets();
 
 signals:
     void req_heart_msg(QList<int> msg_ids);
@@ -68,8 +69,6 @@ private:
     void StartSearchIndex();
     void EmitOutcome(const ReplyOutcome& outcome);
     void SendConnectList(bool first);
-    void ScheduleConnectList();
-    void ScheduleSysList();
     void SendSysList();
     void NotifyTray();
     // The new row id, or -1.
@@ -78,8 +77,16 @@ private:
     void MoveConversationToTop(int id);
 
     PollPosition position_;
-    QTimer* list_timer_ = nullptr;
-    QTimer* sys_list_timer_ = nullptr;
+    // What the widgets have yet to be told.
+    struct PendingWidgets {
+        bool list = false;
+        bool tray = false;
+        bool sys_list = false;
+        bool sys_count = false;
+        bool unread_total = false;
+    };
+    PendingWidgets pending_;
+    QTimer* widget_timer_ = nullptr;
     SearchIndexBuilder* index_builder_ = nullptr;
     AccountMap account_;
     QString client_code_;

@@ -39,7 +39,7 @@ struct ParserProbe {
     void Feed(const Reply& reply) {
         Clear();
         parse.OnHeartBeatMsgToParse(reply.Text());
-        parse.FlushConnectList();
+        parse.FlushWidgets();
     }
     // The id the last local message got.
     int Send(int other_id, int msg_type, int tmp_id, const QString& text) {

@@ -56,17 +56,19 @@ void TestMsgParseIncoming::conversationsMoveToTheTop() {
 void TestMsgParseIncoming::burstOfRepliesBuildsTheListOnce() {
     ParserProbe probe;
     probe.Clear();
-    // Replies one after the other, as while catching up: each page is told at once, the list
-    // once, after the last, with all of them in it.
+    // Replies one after the other, as while catching up: each page is told at once, the list,
+    // the tray and the unread total once, after the last, with all of them in it.
     for (int i = 1; i <= 5; ++i)
         probe.parse.OnHeartBeatMsgToParse(Reply().Add(From(2000 + i, i)).Text());
     QCOMPARE(probe.pages.size(), 5);
     QCOMPARE(probe.polls.size(), 5);
-    QVERIFY(probe.lists.isEmpty());
+    QVERIFY(probe.lists.isEmpty() && probe.trays.isEmpty() && probe.bubbles.isEmpty());
     QTRY_COMPARE(probe.lists.size(), 1);
+    QCOMPARE(probe.trays.size(), 1);
+    QCOMPARE(probe.LastBubble(), 5);
     QCOMPARE(probe.LastList(),
              (QStringList{"2005:1:0", "2004:1:1", "2003:1:2", "2002:1:3", "2001:1:4"}));
-    QTest::qWait(2 * MsgParse::kListDelayMs);
+    QTest::qWait(2 * MsgParse::kWidgetDelayMs);
     QCOMPARE(probe.lists.size(), 1);
 
     // A message written here moves the list at once.

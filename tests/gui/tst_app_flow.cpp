@@ -18,6 +18,7 @@
 #include "chat/BtnWithBubble.h"
 #include "chat/MainWidget.h"
 #include "engine/LoginWatchdog.h"
+#include "engine/MsgParse.h"
 #include "login/Login.h"
 #include "platform/QuitSignals.h"
 #include "tests/support/SimServer.h"
@@ -35,7 +36,9 @@ QPushButton* Button(QWidget* window, const char* name) {
 // whatever flashing that history started.
 void SettleEngine(const SimServer& sim, AppController& controller) {
     QTRY_VERIFY_WITH_TIMEOUT(sim.HeldPolls() == 1, 20000);
-    // What the parser sent before it asked for the held poll is queued here already.
+    // What the parser sent before it asked for the held poll is queued here already; the lists
+    // and counts follow a moment later.
+    QTest::qWait(2 * MsgParse::kWidgetDelayMs);
     QCoreApplication::sendPostedEvents();
     controller.OnStopFlash();
 }
