@@ -22,6 +22,9 @@ ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
     const bool in_transaction = SqlExec::Begin();
     for (const PollReply::NumUpdate& update : reply.num_updates)
         SysMsgStore::ApplyNumUpdate(update);
+    // New category counts change the system page and may change its total.
+    if (!reply.num_updates.isEmpty())
+        outcome_.sys_changed = true;
     StoreMessages(reply.messages);
     ApplyStatusLogs(reply.status_logs);
     if (!SysMsgStore::SavePosition(*position_))
@@ -185,8 +188,13 @@ void ReplyStorer::RefreshSystemEntry(const QVariantMap& message_row) {
 }
 
 void ReplyStorer::UpdateSystemTotal() {
+    const QVariantMap system_row = ConnectListStore::SystemRow();
+    if (system_row.isEmpty())
+        return;
     const int total = SysMsgStore::CountedTotal();
-    if (ConnectListStore::SystemRow().isEmpty())
+    // The same number again is no change: every read receipt comes back as a status log, and
+    // the system page would be built anew for each.
+    if (system_row.value(QStringLiteral("number")).toInt() == total)
         return;
     ConnectListStore::SetNumber(0, total);
     outcome_.sys_changed = true;

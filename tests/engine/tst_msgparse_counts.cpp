@@ -110,6 +110,17 @@ void TestMsgParseCounts::systemMessagesAreCountedPerCategory() {
     QCOMPARE(SysEntries(probe.sys_lists), (QStringList{"5:2:second", "8:0:暂无新消息", "9:1:ok?"}));
     QCOMPARE(probe.trays.last(), (QList<QVariant>{0, 4}));
 
+    // Read receipts of chat messages come back as status logs. The first brings the entry's
+    // number to the counted total; one that leaves the counts as they are does not build the
+    // system page again.
+    probe.Feed(Reply().Add(From(2001, 76)).Add(From(2001, 77)));
+    probe.Feed(Reply().Append("ML", StatusLog(76, 298, 2001, kUserId, 1)));
+    QCOMPARE(probe.sys_counts.last().at(0).toInt(), 3);
+    probe.Feed(Reply().Append("ML", StatusLog(77, 299, 2001, kUserId, 1)));
+    QVERIFY(probe.sys_lists.isEmpty());
+    QVERIFY(probe.sys_counts.isEmpty());
+    QCOMPARE(engine_test::Number(0), 3);
+
     // Category 9 read: the entry shows the newest message still unread and the total.
     Reply read;
     read.Append("NumUpdate", NumUpdate(9, "审批", 0, 1));
