@@ -79,7 +79,7 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
 }
 
 void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {
-    // The open pages first: their reload waits on nothing else, the list below reads msg.db.
+    // The open pages at once; the lists, the tray and the counts follow in FlushWidgets.
     if (!outcome.new_other_ids.isEmpty())
         emit update_msg_page_ui(outcome.new_other_ids);
     for (const auto& download : outcome.downloads)
