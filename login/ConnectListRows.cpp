@@ -11,9 +11,13 @@ const int kRowHeight = ConnectMsgListItem::kRowHeight;
 }  // namespace
 
 ConnectListRows::ConnectListRows(QListWidget* list, AvatarCache* avatars, Title title)
-    : QObject(list), list_(list), avatars_(avatars), title_(std::move(title)) {
+    : QObject(list),
+      list_(list),
+      viewport_(list->viewport()),
+      avatars_(avatars),
+      title_(std::move(title)) {
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &ConnectListRows::Sync);
-    list_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 void ConnectListRows::Set(const ConnectListItemInfoPointers& records) {
@@ -104,7 +108,9 @@ void ConnectListRows::Sync() {
 }
 
 bool ConnectListRows::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+    // Only the pointer is compared: the viewport is destroyed with the list, which is half gone
+    // by then.
+    if (watched == viewport_ && event->type() == QEvent::Resize)
         Sync();
     return QObject::eventFilter(watched, event);
 }

@@ -48,6 +48,7 @@ private:
     void GrowPool(int size);
 
     QListWidget* list_;
+    QWidget* viewport_;
     AvatarCache* avatars_;
     Title title_;
     QVector<ConnectListItemInfo> records_;
