@@ -4,6 +4,7 @@
 #include <QSemaphore>
 #include <QThread>
 #include <QtTest>
+#include <memory>
 
 #include "EngineTestEnv.h"
 #include "engine/EngineMetaTypes.h"
@@ -42,8 +43,9 @@ QStringList Messages(const MsgSearchItemInfoPointers& items) {
 
 // The engine as the main window runs it; the records no test looks at are freed.
 struct Engine {
-    MsgController controller;
     QObject context;
+    std::unique_ptr<MsgController> owned{new MsgController};
+    MsgController& controller = *owned;
 
     Engine() {
         controller.Init();
@@ -53,6 +55,11 @@ struct Engine {
                          [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
         QObject::connect(controller.Loader(), &MsgLoader::msg_load_ready, &context,
                          [](MessageItemInfoPointers list) { qDeleteAll(list); });
+    }
+    ~Engine() {
+        // Stopped first: what the workers sent on their way out still reaches the context.
+        owned.reset();
+        QCoreApplication::sendPostedEvents(&context, QEvent::MetaCall);
     }
 };
 
