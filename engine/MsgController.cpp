@@ -10,6 +10,7 @@
 #include "MsgSearch.h"
 #include "MsgSendReceive.h"
 #include "ResourceDownloader.h"
+#include "base/WorkerThread.h"
 
 MsgController::MsgController() : QObject(nullptr) {}
 
@@ -38,14 +39,7 @@ void MsgController::Init() {
 
 template <typename Worker>
 void MsgController::SetupThread(Worker* worker, void (MsgController::*quit_signal)()) {
-    auto* thread = new QThread;
-    // The system shows the worker's name for the thread (top -H, a debugger).
-    thread->setObjectName(QLatin1String(worker->metaObject()->className()));
-    connect(thread, &QThread::started, worker, &Worker::OnStart, Qt::QueuedConnection);
-    connect(thread, &QThread::finished, worker, &QObject::deleteLater, Qt::DirectConnection);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater, Qt::DirectConnection);
-    connect(this, quit_signal, thread, &QThread::quit, Qt::DirectConnection);
-    worker->moveToThread(thread);
+    QThread* thread = worker_thread::Attach(this, quit_signal, worker);
     threads_.append(thread);
     workers_.append(worker);
 }
