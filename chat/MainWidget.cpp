@@ -249,6 +249,7 @@ void MainWidget::ConnectPages() {
             queued);
     connect(pages, &MessagePageMgr::update_msg_page, loader, &MsgLoader::OnUpdateMsgPage, queued);
     connect(loader, &MsgLoader::msg_load_ready, pages, &MessagePageMgr::OnMsgPageDataReady, queued);
+    connect(parse, &MsgParse::fresh_msgs_stored, pages, &MessagePageMgr::OnFreshMessages, queued);
     connect(loader, &MsgLoader::msg_null_load_ready, pages, &MessagePageMgr::OnMsgPageNullData,
             queued);
     // A click on a picture, voice or video opens what is there and fetches what is not.

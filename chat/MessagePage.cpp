@@ -194,6 +194,12 @@ void MessagePage::Fill(const MessageItemInfoPointers& all, bool on_screen) {
     }
 }
 
+void MessagePage::FillFresh(int previous_id, const MessageItemInfoPointers& records,
+                            bool on_screen) {
+    if (has_records_ && !has_newer_ && !returning_to_newest_ && previous_id == max_id_)
+        Fill(records, on_screen);
+}
+
 void MessagePage::SkipSentFromHere(MessageItemInfoPointers* records) {
     // Bubbles sent before the first record came (a new conversation) are those records: the
     // bubble stays, learns its row, and the record is not shown twice.

@@ -42,6 +42,9 @@ public:
     // A page of records in ascending local id order: appended, or placed above the others
     // when older than what is shown. `on_screen`: this conversation is the one looked at.
     void Fill(const MessageItemInfoPointers& records, bool on_screen);
+    // Records just stored, with the stored row before them: shown only when that row is the
+    // last one shown, so that none the loader has yet to deliver is passed over.
+    void FillFresh(int previous_id, const MessageItemInfoPointers& records, bool on_screen);
     // The answer to a send: 0 failed, 1 sent (with the server's message id), other values as
     // they are.
     void UpdateSendState(int tmp_msg_id, int state, const QString& err_msg_or_msg_id);

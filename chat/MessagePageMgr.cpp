@@ -143,6 +143,14 @@ void MessagePageMgr::OnMsgPageDataReady(MessageItemInfoPointers messages) {
     qDeleteAll(messages);
 }
 
+void MessagePageMgr::OnFreshMessages(int previous_id, MessageItemInfoPointers messages) {
+    if (!messages.isEmpty()) {
+        if (MessagePage* page = Page(messages.first()->other_id))
+            page->FillFresh(previous_id, messages, OnScreen(page->OtherId()));
+    }
+    qDeleteAll(messages);
+}
+
 void MessagePageMgr::OnMsgPageNullData(int other_id) {
     MessagePage* page = Page(other_id);
     const QString name = names_.value(other_id);

@@ -62,6 +62,8 @@ public slots:
     void OnConnectItemChanged(int other_id, QString other_name);
     void OnMsgPageDataReady(MessageItemInfoPointers messages);
     void OnMsgPageNullData(int other_id);
+    // Messages just stored, straight from the parser; `previous_id` is the row before them.
+    void OnFreshMessages(int previous_id, MessageItemInfoPointers messages);
     void OnUpdateDownloadPercent(QHash<QString, QString> message_id_percent);
     void OnUpdateMsgSysPage(MessageSysItemInfoPointers messages);
     void OnUpdateMsgStateReback(int other_id, int tmp_msg_id, int state, QString err_msg_or_msg_id);

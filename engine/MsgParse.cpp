@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QMetaMethod>
 
 #include "ConnectListStore.h"
+#include "FreshMessages.h"
 #include "GroupInfoStore.h"
 #include "MessageStore.h"
 #include "PollReplyReader.h"
@@ -69,6 +71,8 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     const PollReply reply = PollReplyReader(account_).Read(data);
     ReplyStorer storer(&position_, client_code_);
     const ReplyOutcome outcome = storer.Store(reply);
+    if (reply.messages.size() <= FreshMessages::kMaxReply)
+        SendFresh(outcome);
     EmitOutcome(outcome);
     if (index_builder_ && !reply.IsEmpty())
         index_builder_->MakeWay();
@@ -76,6 +80,20 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     emit req_heart_msg(position_.ToList());
     if (reply.IsEmpty())
         WalCheckpoint::RunPassive();
+}
+
+void MsgParse::SendFresh(const ReplyOutcome& outcome) {
+    // The records belong to the receiver: none are made for nobody.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored)))
+        return;
+    for (auto it = outcome.first_new_rows.constBegin(); it != outcome.first_new_rows.constEnd();
+         ++it) {
+        int previous_id = 0;
+        const MessageItemInfoPointers fresh =
+            FreshMessages::Read(it.key(), it.value(), &previous_id);
+        if (!fresh.isEmpty())
+            emit fresh_msgs_stored(previous_id, fresh);
+    }
 }
 
 void MsgParse::EmitOutcome(const ReplyOutcome& outcome) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "ConnectListItemInfo.h"
+#include "MessageItemInfo.h"
 #include "MessageSysItemInfo.h"
 #include "PollPosition.h"
 #include "ReplyOutcome.h"
@@ -39,6 +40,9 @@ signals:
     void update_connect_list_ui(ConnectListItemInfoPointers connects);
     void download_resource(int msg_type, QString url);
     void update_msg_page_ui(QList<int> new_other_ids);
+    // Messages a short reply has just stored in one conversation, and the row before them, for
+    // its open page; the loader follows with update_msg_page_ui as always.
+    void fresh_msgs_stored(int previous_id, MessageItemInfoPointers messages);
     void msgs_has_receive(int read_or_receive, QList<int> message_ids);
     void req_avatar(QString other_id);
     void msgs_sys_has_receive(MessageSysItemInfoPointers sys_msgs);
@@ -68,6 +72,7 @@ public slots:
 private:
     void StartSearchIndex();
     void EmitOutcome(const ReplyOutcome& outcome);
+    void SendFresh(const ReplyOutcome& outcome);
     void SendConnectList(bool first);
     void SendSysList();
     void NotifyTray();

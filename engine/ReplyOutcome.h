@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,8 @@ struct ReplyOutcome {
     // The system entry of the conversation list changed.
     bool sys_changed = false;
     QList<int> new_other_ids;
+    // other_id -> the first row this reply added to that conversation's messages.
+    QMap<int, int> first_new_rows;
     QList<int> received_ids;
     // (msg_type, url) of attachments to fetch at once.
     QList<QPair<int, QString>> downloads;

@@ -86,6 +86,8 @@ bool ReplyStorer::StoreMessage(const MessageRecord& msg) {
             LogDbError(MessageStore::InsertSql());
             return false;
         }
+        if (msg.other_id != 0 && !outcome_.first_new_rows.contains(msg.other_id))
+            outcome_.first_new_rows.insert(msg.other_id, inserted_id);
         if (msg.send_or_receive == 0) {
             outcome_.received_ids.append(msg.message_id);
         } else {
