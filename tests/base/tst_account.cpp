@@ -3,97 +3,84 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QThread>
 #include <QtTest>
 
-#include "base/Account.h"
 #include "base/PasswordTables.h"
+#include "tests/support/AccountEnv.h"
 #include "tests/support/TestMain.h"
 
 class TestAccount : public QObject {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { account_env::Reset(); }
     void foldersAndDeviceId();
     void settingsRoundTrip();
     void emptyUserPicksNewestFolder();
-    void secondUserKeepsOtherKeys();
-    void perUnitFolders();
-    void passwordSubstitution();
-    void passwordPairDigit();
+    void passwordEncoding();
 };
-
-void TestAccount::init() {
-    QCoreApplication::setApplicationName("Coralbridge");
-    Account::ResetState();
-    TestHome::Remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-}
 
 void TestAccount::foldersAndDeviceId() {
     Account::SetupUpdatePath();
     const QString root = Account::DataRoot();
     QVERIFY(root.endsWith("/Coralbridge"));
-    QVERIFY(QFileInfo(root + "/account").isDir());
     QVERIFY(QFileInfo(Account::UpdatePath()).isDir());
     const QString id = Account::DeviceId();
     QCOMPARE(id.size(), 36);  // a UUID without braces
     QVERIFY(QFileInfo::exists(QStringLiteral("%1/%2-dec").arg(root, id)));
-
     Account::SetupDataRoot();  // a second start finds the marker again
     QCOMPARE(Account::DeviceId(), id);
     QCOMPARE(QDir(root).entryList({"*-dec"}, QDir::Files).size(), 1);
+
+    QVERIFY(!Account::InitAvatarPath());  // no user folder yet
+    QVERIFY(account_env::SaveUser("u", {{"Unit_ID", "1002"}}));
+    QVERIFY(Account::InitAvatarPath() && Account::InitMsgPath());
+    const QString unit = root + "/account/u/1002";
+    QCOMPARE(Account::AvatarPath(), unit + "/avatar");
+    QCOMPARE(Account::MsgPath(), unit + "/message");
+    for (const char* sub : {"file", "audio", "video", "image", "tmp"})
+        QVERIFY2(QFileInfo(unit + "/message/" + sub).isDir(), sub);
 }
 
 void TestAccount::settingsRoundTrip() {
-    Account::SetupDataRoot();
-    AccountMap& map = Account::GetAccountInfo("teacher");
-    map["usr_id"] = "teacher";
-    map["usr_psw"] = "p+w&d=1";
-    map["cur_unit"] = "1001,第一实验小学,http://127.0.0.1:8770/unit/1001/,www.school.cn";
-    map["unit_history"] = "1001,a,b,c|1002,d,e,f";
-    map["rem_psw"] = "1";
-    map["User_ID"] = "2001";
-    map["Unit_ID"] = "1001";
-    map["UserName"] = "王老师";
-    map["Nick"] = "wang";
-    QVERIFY(Account::SaveAccountInfo("teacher"));
+    const AccountMap saved = {
+        {"usr_psw", "p+w&d=1"},
+        {"cur_unit", "1001,第一实验小学,http://127.0.0.1:8770/unit/1001/,www.school.cn"},
+        {"unit_history", "1001,a,b,c|1002,d,e,f"},
+        {"rem_psw", "1"},
+        {"User_ID", "2001"},
+        {"Unit_ID", "1001"},
+        {"UserName", "王老师"}};
+    QVERIFY(account_env::SaveUser("teacher", saved));
     QCOMPARE(Account::CurUnitId(), QString("1001"));
     QCOMPARE(Account::UserName(), QString("王老师"));
     QVERIFY(Account::HasAccountConfig("teacher"));
     QVERIFY(!Account::HasAccountConfig("nobody"));
 
-    const AccountMap saved = map;
     Account::ResetState();
     const AccountMap& loaded = Account::GetAccountInfo("teacher");
-    for (const char* key :
-         {"usr_id", "usr_psw", "cur_unit", "unit_history", "rem_psw", "User_ID"}) {
+    QCOMPARE(loaded.value("usr_id"), QString("teacher"));
+    for (const char* key : {"usr_psw", "cur_unit", "unit_history", "rem_psw", "User_ID"})
         QCOMPARE(loaded.value(key), saved.value(key));
-    }
     QCOMPARE(loaded.value("usr_avatar"), QString());
     QVERIFY(!loaded.contains("UserName"));  // only the login keys are loaded
-
     QSettings raw(Account::DataRoot() + "/account/teacher/cfg.ini", QSettings::IniFormat);
     raw.setIniCodec("System");
     QCOMPARE(raw.value("UserName").toString(), QString("王老师"));
 }
 
 void TestAccount::emptyUserPicksNewestFolder() {
-    Account::SetupDataRoot();
     // The newest folder is neither the first nor the last by name.
     const QList<QPair<const char*, int>> users = {{"alpha", 300}, {"bravo", 100}, {"charlie", 200}};
     for (const auto& user : users) {
-        Account::GetAccountInfo(user.first)["usr_id"] = user.first;
-        Account::GetAccountInfo(user.first)["Unit_ID"] = "1";
-        QVERIFY(Account::SaveAccountInfo(user.first));
-        Account::ResetState();
-    }
-    for (const auto& user : users) {
-        const QString folder = Account::AccountsPath() + "/" + user.first;
+        QVERIFY(account_env::SaveUser(user.first, {{"Unit_ID", "1"}}));
         const time_t when = time(nullptr) - user.second;
         const utimbuf times{when, when};
-        QCOMPARE(utime(QFile::encodeName(folder).constData(), &times), 0);
+        QCOMPARE(utime(QFile::encodeName(Account::AccountsPath() + "/" + user.first).constData(),
+                       &times),
+                 0);
     }
+    Account::ResetState();
     QCOMPARE(Account::GetAccountInfo("").value("usr_id"), QString("bravo"));
 
     // Once loaded, the map of the current user answers the empty name without a reload.
@@ -102,37 +89,7 @@ void TestAccount::emptyUserPicksNewestFolder() {
     QCOMPARE(Account::GetAccountInfo("").value("Nick"), QString("edited"));
 }
 
-void TestAccount::secondUserKeepsOtherKeys() {
-    Account::SetupDataRoot();
-    AccountMap& first = Account::GetAccountInfo("first");
-    first["usr_id"] = "first";
-    first["Unit_ID"] = "1";
-    first["SessionID"] = "s-first";
-    QVERIFY(Account::SaveAccountInfo("first"));
-    AccountMap& second = Account::GetAccountInfo("second");
-    QCOMPARE(&second, &first);
-    QCOMPARE(second.value("SessionID"), QString("s-first"));  // kept until overwritten
-}
-
-void TestAccount::perUnitFolders() {
-    Account::SetupDataRoot();
-    QVERIFY(!Account::InitAvatarPath());  // no user folder yet
-    AccountMap& map = Account::GetAccountInfo("u");
-    map["usr_id"] = "u";
-    map["Unit_ID"] = "1002";
-    QVERIFY(Account::SaveAccountInfo("u"));
-    Account::SetCurUserId("u");
-    QVERIFY(Account::InitAvatarPath());
-    QVERIFY(Account::InitMsgPath());
-    const QString unit = Account::DataRoot() + "/account/u/1002";
-    QCOMPARE(Account::AvatarPath(), unit + "/avatar");
-    QCOMPARE(Account::MsgPath(), unit + "/message");
-    for (const char* sub : {"file", "audio", "video", "image", "tmp"}) {
-        QVERIFY2(QFileInfo(unit + "/message/" + sub).isDir(), sub);
-    }
-}
-
-void TestAccount::passwordSubstitution() {
+void TestAccount::passwordEncoding() {
     const std::string password = "Abc!123~xyz";
     for (int pair = 1; pair <= 6; ++pair) {
         const std::string encoded = password_tables::Substitute(password, pair);
@@ -146,9 +103,8 @@ void TestAccount::passwordSubstitution() {
     // Blanks, non-ASCII text and the two characters missing from the tables vanish.
     QCOMPARE(Account::Substitute(QStringLiteral("a b中\"\\c"), 1),
              Account::Substitute(QStringLiteral("abc"), 1));
-}
 
-void TestAccount::passwordPairDigit() {
+    // The client draws one of the first five pairs and names it in the last digit.
     QSet<QChar> digits;
     for (int i = 0; i < 200 && digits.size() < 5; ++i) {
         const QString encoded = Account::GetEncryptPSW("secret");
@@ -159,8 +115,7 @@ void TestAccount::passwordPairDigit() {
         QThread::msleep(1);
     }
     QCOMPARE(digits.size(), 5);
-    const QString empty = Account::GetEncryptPSW(QString());
-    QCOMPARE(empty.size(), 1);
+    QCOMPARE(Account::GetEncryptPSW(QString()).size(), 1);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestAccount)

@@ -1,3 +1,6 @@
+// The HTTP layer: the three modes on the wire, form bodies, what reaches the log and the caller,
+// answers far larger than any real one given up on the way, and kept connections.
+
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,6 +16,7 @@
 #include "base/HttpBase.h"
 #include "base/ReqPackageSimple.h"
 #include "base/TcpNoDelay.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestMain.h"
 
@@ -20,16 +24,16 @@ namespace {
 
 class PlainHttp : public HttpBase {
 public:
-    bool indexed = false;
+    explicit PlainHttp(qint64 limit = kReplyLimit) : limit_(limit) {}
 
 protected:
-    void OnReply(QNetworkReply* reply, const QByteArray& data, int status) override {
-        if (indexed) {
-            ReplyIndexed(reply, data, status);
-        } else {
-            ReplyPlain(data, status);
-        }
+    void OnReply(QNetworkReply*, const QByteArray& data, int status) override {
+        ReplyPlain(data, status);
     }
+    qint64 ReplyLimit() const override { return limit_; }
+
+private:
+    qint64 limit_;
 };
 
 struct Answer {
@@ -37,53 +41,83 @@ struct Answer {
     bool ok = false;
     QByteArray data;
     QString status;
-    int index = -2;
 };
 
-bool WaitFor(const Answer& answer) {
-    return QTest::qWaitFor([&answer] { return answer.called; }, 5000);
+// Sends one request and waits for its answer (called stays false when none came).
+Answer Fetch(PlainHttp& http, int mode, const QString& url, const QByteArray& body = {}) {
+    Answer answer;
+    http.Request(mode, url, body, [&answer](bool ok, const QByteArray& data, QString status) {
+        answer = {true, ok, data, status};
+    });
+    static_cast<void>(QTest::qWaitFor([&answer] { return answer.called; }, 60000));
+    return answer;
 }
 
-HttpCallback Record(Answer* answer) {
-    return [answer](bool ok, const QByteArray& data, QString status) {
-        *answer = {true, ok, data, status, -1};
-    };
-}
-
-// Announces 4000 bytes of body after a 200 status line, sends 1000 and closes.
-class CuttingServer : public QTcpServer {
+// Answers the head of every request with `answer` as it stands, then closes or keeps the
+// connection.
+class RawServer : public QTcpServer {
 public:
-    CuttingServer() {
+    RawServer(const QByteArray& answer, bool close) {
         listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
+        connect(this, &QTcpServer::newConnection, this, [this, answer, close] {
             QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                socket->readAll();
-                if (socket->state() != QAbstractSocket::ConnectedState)
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, answer, close] {
+                if (!socket->readAll().contains("\r\n\r\n"))
                     return;
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n" +
-                              QByteArray(1000, 'x'));
-                socket->disconnectFromHost();
+                socket->write(answer);
+                if (close)
+                    socket->disconnectFromHost();
             });
         });
     }
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/cut").arg(serverPort()); }
+    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/r").arg(serverPort()); }
 };
 
-// Answers every request with "{}" and keeps the connection open for the next one.
-class KeepingServer : public QTcpServer {
+// Answers every request with `size` bytes of body, its length announced or not, and tells how
+// much of the body it could write before the client went away.
+class BigServer : public QObject {
 public:
-    KeepingServer() {
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                if (socket->readAll().contains("\r\n\r\n"))
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}");
-            });
-        });
+    BigServer(qint64 size, bool announced) : size_(size), announced_(announced) {
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, &BigServer::OnConnection);
     }
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/n").arg(serverPort()); }
+    QString Url() const {
+        return QStringLiteral("http://127.0.0.1:%1/big").arg(server_.serverPort());
+    }
+    qint64 Written() const { return written_; }
+
+private:
+    void OnConnection() {
+        QTcpSocket* socket = server_.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            if (!socket->readAll().contains("\r\n\r\n") || started_)
+                return;
+            started_ = true;
+            QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+            if (announced_)
+                head += "Content-Length: " + QByteArray::number(size_) + "\r\n";
+            socket->write(head + "Connection: close\r\n\r\n");
+            WriteMore(socket);
+        });
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { WriteMore(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+    void WriteMore(QTcpSocket* socket) {
+        if (socket->bytesToWrite() > kChunk || written_ >= size_)
+            return;
+        const qint64 chunk = qMin(kChunk, size_ - written_);
+        socket->write(QByteArray(static_cast<int>(chunk), 'x'));
+        written_ += chunk;
+        if (written_ >= size_)
+            socket->disconnectFromHost();
+    }
+
+    static constexpr qint64 kChunk = 256 * 1024;
+    QTcpServer server_;
+    qint64 size_;
+    bool announced_;
+    bool started_ = false;
+    qint64 written_ = 0;
 };
 
 #ifdef Q_OS_LINUX
@@ -108,31 +142,29 @@ QList<int> ConnectionsTo(quint16 port) {
 class TestHttp : public QObject {
     Q_OBJECT
 private slots:
-    void modesOnTheWire();
-    void formBodyRoundTripsEveryCharacter();
+    void modesAndFormBodyOnTheWire();
     void fileFieldIsTheFileInBase64();
     void logShowsNoSecretsAndNoFiles();
     void errorsReachTheCaller();
-    void indexedCallbackCarriesItsIndex();
-    void unknownModeSendsNothing();
     void reqPackageSimpleAlwaysSignals();
+    void tooLargeAnswersAreGivenUp_data();
+    void tooLargeAnswersAreGivenUp();
     void keptConnectionSendsRequestsAtOnce();
 };
 
-void TestHttp::modesOnTheWire() {
+void TestHttp::modesAndFormBodyOnTheWire() {
     TestHttpServer server;
     PlainHttp http;
-    const QByteArray body = FormBody().Add("a", "1").Add("b", "x").Encode();
-
-    Answer get;
-    http.Request(HttpBase::kGet, server.Url("/m?q=1"), body, Record(&get));
-    QVERIFY(WaitFor(get));
-    Answer post;
-    http.Request(HttpBase::kPost, server.Url("/m"), body, Record(&post));
-    QVERIFY(WaitFor(post));
-    Answer post_utf8;
-    http.Request(HttpBase::kPostUtf8, server.Url("/m"), body, Record(&post_utf8));
-    QVERIFY(WaitFor(post_utf8));
+    const QString text = QStringLiteral("1+1=2 & 50% \"ok\" 你好，世界 a/b?c#d");
+    const QString base64 = QStringLiteral("ab+/cd==");
+    const QByteArray body =
+        FormBody().Add("Content", text).Add("Base64Data", base64).Add("名字", "值").Encode();
+    QVERIFY(Fetch(http, HttpBase::kGet, server.Url("/m?q=1"), body).called);
+    const Answer post = Fetch(http, HttpBase::kPost, server.Url("/m"), body);
+    QVERIFY(Fetch(http, HttpBase::kPostUtf8, server.Url("/m"), body).called);
+    QVERIFY(post.ok);
+    QCOMPARE(post.status, QString("200"));
+    QCOMPARE(post.data, QByteArray("{}"));
 
     const auto& requests = server.Requests();
     QCOMPARE(requests.size(), 3);
@@ -140,7 +172,6 @@ void TestHttp::modesOnTheWire() {
     QCOMPARE(requests[0].target, QByteArray("/m?q=1"));
     QVERIFY(requests[0].body.isEmpty());
     QCOMPARE(requests[0].headers.value("content-type"), QByteArray("application/json"));
-
     QCOMPARE(requests[1].method, QByteArray("POST"));
     QCOMPARE(requests[1].body, body);
     QCOMPARE(requests[1].headers.value("content-type"),
@@ -148,29 +179,10 @@ void TestHttp::modesOnTheWire() {
     QCOMPARE(requests[1].headers.value("content-length"), QByteArray::number(body.size()));
     QCOMPARE(requests[2].headers.value("content-type"),
              QByteArray("application/x-www-form-urlencoded;charset=utf-8"));
-
-    QVERIFY(post.ok);
-    QCOMPARE(post.status, QString("200"));
-    QCOMPARE(post.data, QByteArray("{}"));
-}
-
-void TestHttp::formBodyRoundTripsEveryCharacter() {
-    TestHttpServer server;
-    PlainHttp http;
-    const QString text = QStringLiteral("1+1=2 & 50% \"ok\" 你好，世界 a/b?c#d");
-    const QString base64 = QStringLiteral("ab+/cd==");
-    Answer answer;
-    http.Request(
-        HttpBase::kPost, server.Url("/f"),
-        FormBody().Add("Content", text).Add("Base64Data", base64).Add("名字", "值").Encode(),
-        Record(&answer));
-    QVERIFY(WaitFor(answer));
-    const auto fields = TestHttpServer::DecodeForm(server.Requests().first().body);
-    QCOMPARE(fields.size(), 3);
-    QCOMPARE(fields[0], qMakePair(QString("Content"), text));
-    QCOMPARE(fields[1], qMakePair(QString("Base64Data"), base64));
-    QCOMPARE(fields[2], qMakePair(QString("名字"), QString("值")));
-
+    // Every character arrives as given, in the order given.
+    QCOMPARE(TestHttpServer::DecodeForm(requests[1].body),
+             (QList<QPair<QString, QString>>{
+                 {"Content", text}, {"Base64Data", base64}, {"名字", "值"}}));
     QUrlQuery query;
     query.addQueryItem("Content", text);
     QCOMPARE(FormBody(query).Encode(), FormBody().Add("Content", text).Encode());
@@ -186,13 +198,12 @@ void TestHttp::fileFieldIsTheFileInBase64() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
-    const QByteArray body = FormBody()
-                                .Add("Name", "a+b")
-                                .AddFileBase64("Base64Data", file.fileName())
-                                .AddFileBase64("Missing", dir.filePath("gone"))
-                                .Add("Last", "z")
-                                .Encode();
-    const auto fields = TestHttpServer::DecodeForm(body);
+    const auto fields = TestHttpServer::DecodeForm(FormBody()
+                                                       .Add("Name", "a+b")
+                                                       .AddFileBase64("Base64Data", file.fileName())
+                                                       .AddFileBase64("Missing", dir.filePath("x"))
+                                                       .Add("Last", "z")
+                                                       .Encode());
     QCOMPARE(fields.size(), 4);
     QCOMPARE(fields[1].second.toLatin1(), content.toBase64());
     QCOMPARE(fields[2], qMakePair(QString("Missing"), QString()));
@@ -200,25 +211,21 @@ void TestHttp::fileFieldIsTheFileInBase64() {
 }
 
 void TestHttp::logShowsNoSecretsAndNoFiles() {
-    static QStringList log;
-    log.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { log.append(text); });
     TestHttpServer server;
     PlainHttp http;
-    Answer answer;
-    const QString file(5000, QLatin1Char('Q'));
-    http.Request(HttpBase::kPost, server.Url("/l"),
-                 FormBody()
-                     .Add("loginid", "zhanglei")
-                     .Add("encyptpassword", "ENCODED-PSW")
-                     .Add("SessionID", "SESSION-42")
-                     .Add("Base64Data", file)
-                     .Encode(),
-                 Record(&answer));
-    qInstallMessageHandler(previous);
-    QVERIFY(WaitFor(answer));
-    const QString text = log.join('\n');
+    QString text;
+    {
+        LogCapture log;
+        QVERIFY(Fetch(http, HttpBase::kPost, server.Url("/l"),
+                      FormBody()
+                          .Add("loginid", "zhanglei")
+                          .Add("encyptpassword", "ENCODED-PSW")
+                          .Add("SessionID", "SESSION-42")
+                          .Add("Base64Data", QString(5000, QLatin1Char('Q')))
+                          .Encode())
+                    .called);
+        text = log.Text();
+    }
     QVERIFY(text.contains("loginid=zhanglei"));
     QVERIFY(text.contains("Base64Data=5000 bytes"));
     QVERIFY(!text.contains("ENCODED-PSW"));
@@ -233,64 +240,34 @@ void TestHttp::errorsReachTheCaller() {
     TestHttpServer server;
     server.Reply(404, "{\"Velta\":{\"EID\":\"9\"}}");
     PlainHttp http;
-    Answer not_found;
-    http.Request(HttpBase::kPost, server.Url("/missing"), "a=1", Record(&not_found));
-    QVERIFY(WaitFor(not_found));
-    QVERIFY(!not_found.ok);
+    const Answer not_found = Fetch(http, HttpBase::kPost, server.Url("/missing"), "a=1");
+    QVERIFY(not_found.called && !not_found.ok);
     QCOMPARE(not_found.status, QString("404"));
     QCOMPARE(not_found.data, QByteArray("{\"Velta\":{\"EID\":\"9\"}}"));
 
     // The status line said 200, but the body broke off: a failed connection, not an answer.
-    CuttingServer cutting;
-    Answer cut;
-    http.Request(HttpBase::kGet, cutting.Url(), QByteArray(), Record(&cut));
-    QVERIFY(WaitFor(cut));
-    QVERIFY(!cut.ok);
-    QCOMPARE(cut.status, QString("0"));
-    QVERIFY(cut.data.isEmpty());
-
+    RawServer cutting("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n" + QByteArray(1000, 'x'),
+                      true);
     // Bound but not listening: connections are refused, and no one else can take the port.
     QTcpSocket bound;
     QVERIFY(bound.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    const quint16 port = bound.localPort();
-    Answer refused;
-    http.Request(HttpBase::kGet, QStringLiteral("http://127.0.0.1:%1/").arg(port), QByteArray(),
-                 Record(&refused));
-    QVERIFY(WaitFor(refused));
-    QVERIFY(!refused.ok);
-    QCOMPARE(refused.status, QString("0"));
-    QVERIFY(refused.data.isEmpty());
-}
+    for (const QString& url :
+         {cutting.Url(), QStringLiteral("http://127.0.0.1:%1/").arg(bound.localPort())}) {
+        const Answer failed = Fetch(http, HttpBase::kGet, url);
+        QVERIFY(failed.called && !failed.ok);
+        QCOMPARE(failed.status, QString("0"));
+        QVERIFY(failed.data.isEmpty());
+    }
 
-void TestHttp::indexedCallbackCarriesItsIndex() {
-    TestHttpServer server;
-    PlainHttp http;
-    http.indexed = true;
-    QList<int> indexes;
-    auto callback = [&indexes](bool ok, const QByteArray&, QString, int index) {
-        if (ok)
-            indexes.append(index);
-    };
-    http.Request(HttpBase::kPost, server.Url("/i"), "x=1", nullptr, 7, callback);
-    http.Request(HttpBase::kPost, server.Url("/i"), "x=2", nullptr, 8, callback);
-    QVERIFY(QTest::qWaitFor([&indexes] { return indexes.size() == 2; }, 5000));
-    std::sort(indexes.begin(), indexes.end());
-    QCOMPARE(indexes, (QList<int>{7, 8}));
-}
-
-void TestHttp::unknownModeSendsNothing() {
-    TestHttpServer server;
-    PlainHttp http;
+    // An unknown mode sends nothing: a request made after it is the only one that arrives.
     Answer unknown;
-    http.Request(3, server.Url("/unknown"), "a=1", Record(&unknown));
-    // A request made after it is answered; the unknown one would have come first.
+    http.Request(3, server.Url("/unknown"), "a=1",
+                 [&unknown](bool, const QByteArray&, QString) { unknown.called = true; });
     PlainHttp later;
-    Answer answer;
-    later.Request(HttpBase::kPost, server.Url("/later"), "a=1", Record(&answer));
-    QVERIFY(WaitFor(answer));
+    QVERIFY(Fetch(later, HttpBase::kPost, server.Url("/later"), "a=1").called);
     QVERIFY(!unknown.called);
-    QCOMPARE(server.Requests().size(), 1);
-    QCOMPARE(server.Requests().first().target, QByteArray("/later"));
+    QCOMPARE(server.Requests().size(), 2);
+    QCOMPARE(server.Requests().last().target, QByteArray("/later"));
 }
 
 void TestHttp::reqPackageSimpleAlwaysSignals() {
@@ -302,30 +279,54 @@ void TestHttp::reqPackageSimpleAlwaysSignals() {
     query.addQueryItem("k", "a+b");
     package.Start(42, false, server.Url("/s"), query);
     QVERIFY(spy.wait(5000));
-    QCOMPARE(spy.first().at(0).toInt(), 42);
-    QCOMPARE(spy.first().at(1).toBool(), false);
-    QCOMPARE(spy.first().at(2).toString(), QString("500"));
+    QCOMPARE(spy.first(), (QList<QVariant>{42, false, "500"}));
     QCOMPARE(package.Data(), QByteArray("oops"));
     QCOMPARE(server.Requests().first().body, QByteArray("k=a%2Bb"));
+}
+
+void TestHttp::tooLargeAnswersAreGivenUp_data() {
+    QTest::addColumn<bool>("announced");
+    QTest::newRow("length announced") << true;
+    QTest::newRow("length unknown") << false;
+}
+
+void TestHttp::tooLargeAnswersAreGivenUp() {
+    QFETCH(bool, announced);
+    const qint64 size = 40LL * 1024 * 1024;
+    BigServer server(size, announced);
+    PlainHttp http;
+    const Answer answer = Fetch(http, HttpBase::kGet, server.Url());
+    QVERIFY(answer.called && !answer.ok);
+    QVERIFY(answer.data.isEmpty());
+    QCOMPARE(answer.status, QString("0"));
+    // Given up on the way, not after all of it came.
+    QVERIFY(server.Written() < size);
+
+    // Within the limit, the same server's answer is taken whole.
+    BigServer small(3 * 1024 * 1024, announced);
+    const Answer whole = Fetch(http, HttpBase::kGet, small.Url());
+    QVERIFY(whole.ok);
+    QCOMPARE(whole.data.size(), 3 * 1024 * 1024);
+    // Requests that bring files may take more.
+    BigServer file(12LL * 1024 * 1024, announced);
+    PlainHttp files(HttpBase::kFileReplyLimit);
+    const Answer taken = Fetch(files, HttpBase::kGet, file.Url());
+    QVERIFY(taken.ok);
+    QCOMPARE(taken.data.size(), 12 * 1024 * 1024);
 }
 
 void TestHttp::keptConnectionSendsRequestsAtOnce() {
 #ifdef Q_OS_LINUX
     // A body held back until the server acknowledges the headers costs up to 40 ms a request.
-    KeepingServer server;
+    RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}", false);
     PlainHttp http;
-    Answer first;
-    http.Request(HttpBase::kPost, server.Url(), "a=1", Record(&first));
-    QVERIFY(WaitFor(first));
+    QVERIFY(Fetch(http, HttpBase::kPost, server.Url(), "a=1").called);
     const QList<int> kept = ConnectionsTo(server.serverPort());
     QVERIFY(!kept.isEmpty());
     for (const int fd : kept)
         QVERIFY(TcpNoDelay::IsSet(fd));
 
-    Answer second;
-    http.Request(HttpBase::kPost, server.Url(), "a=2", Record(&second));
-    QVERIFY(WaitFor(second));
-    QVERIFY(second.ok);
+    QVERIFY(Fetch(http, HttpBase::kPost, server.Url(), "a=2").ok);
     QCOMPARE(ConnectionsTo(server.serverPort()), kept);
 #else
     QSKIP("finds the connections among the open files of Linux");

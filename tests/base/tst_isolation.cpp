@@ -20,11 +20,14 @@ void TestIsolation::programsLeaveTheCallersHomeAlone_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("functions");  // empty: all of them
     QTest::newRow("account") << "base_tst_account" << QStringList();
-    QTest::newRow("schema") << "base_tst_schema" << QStringList();
-    QTest::newRow("own messages") << "engine_tst_msgparse_sending" << QStringList();
-    QTest::newRow("attachments") << "engine_tst_attachments_sim" << QStringList();
-    QTest::newRow("startup") << "gui_tst_startup" << QStringList();
-    QTest::newRow("update gate") << "gui_tst_update_gate" << QStringList();
+    QTest::newRow("msg.db") << "base_tst_msgdb" << QStringList();
+    QTest::newRow("own messages") << "engine_tst_msgparse" << QStringList();
+    QTest::newRow("attachments") << "engine_tst_attachments" << QStringList();
+    QTest::newRow("startup") << "gui_tst_autostart"
+                             << QStringList{"foldersAndAutostartEntry", "firstStartIsQueued"};
+    QTest::newRow("update gate") << "gui_tst_update"
+                                 << QStringList{"acceptedInstallerEndsTheStart",
+                                                "otherwiseTheLoginComes"};
     QTest::newRow("single instance") << "gui_tst_single_instance" << QStringList();
     QTest::newRow("login") << "gui_tst_login" << QStringList();
     QTest::newRow("main window") << "gui_tst_app_flow"

@@ -7,13 +7,11 @@
 class TestJson : public QObject {
     Q_OBJECT
 private slots:
-    void dotPaths();
-    void arraysAndSingleObjects();
+    void dotPathsArraysAndSingleObjects();
     void invalidTextAndFiles();
-    void saveAndReload();
 };
 
-void TestJson::dotPaths() {
+void TestJson::dotPathsArraysAndSingleObjects() {
     const Json json(
         QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"2.0.19"},"N":5},"EID":"top"})"));
     QVERIFY(json.IsValid());
@@ -29,15 +27,13 @@ void TestJson::dotPaths() {
 
     const QJsonObject velta = json.Value("Velta").toObject();
     QCOMPARE(json.Text("V.No", QString(), velta), QString("2.0.19"));
-}
 
-void TestJson::arraysAndSingleObjects() {
-    const Json json(QStringLiteral(R"({"Velta":{"M":[{"a":"1"},{"a":"2"}],"R":{"a":"3"}}})"));
-    QCOMPARE(json.Array("Velta.M").size(), 2);
-    QVERIFY(json.Array("Velta.R").isEmpty());
-    QCOMPARE(json.Objects("Velta.R").size(), 1);
-    QCOMPARE(json.Objects("Velta.M").size(), 2);
-    QVERIFY(json.Objects("Velta.None").isEmpty());
+    const Json lists(QStringLiteral(R"({"Velta":{"M":[{"a":"1"},{"a":"2"}],"R":{"a":"3"}}})"));
+    QCOMPARE(lists.Array("Velta.M").size(), 2);
+    QVERIFY(lists.Array("Velta.R").isEmpty());
+    QCOMPARE(lists.Objects("Velta.R").size(), 1);
+    QCOMPARE(lists.Objects("Velta.M").size(), 2);
+    QVERIFY(lists.Objects("Velta.None").isEmpty());
 
     const Json top(QStringLiteral("[1,2,3]"));
     QCOMPARE(top.Array(QString()).size(), 3);
@@ -50,10 +46,10 @@ void TestJson::invalidTextAndFiles() {
     QCOMPARE(bad.Text("Velta.EID", "d"), QString("d"));
 
     const Json missing(QStringLiteral("/nonexistent/file.json"), true);
-    QCOMPARE(missing.Error(), QString("Connot open the file: /nonexistent/file.json"));
-}
+    QVERIFY(!missing.IsValid());
+    QVERIFY(missing.Error().contains("/nonexistent/file.json"));
 
-void TestJson::saveAndReload() {
+    // Saved indented, read back, replaced whole by a shorter text.
     QTemporaryDir dir;
     const QString path = dir.filePath("update.json");
     const Json json(QStringLiteral(R"({"Velta":{"V":{"No":"2.0.9","Url":"安装包.exe"}}})"));

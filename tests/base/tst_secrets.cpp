@@ -1,15 +1,15 @@
 // What could let someone else log in as the user stays out of reach: the account folders and
 // files are the owner's alone (also those an earlier version made), and the log never shows the
-// remembered password, the session id or the encoded password.
+// remembered password, the session id or the encoded password, whatever form they travel in
+// (request bodies: tst_http).
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QtTest>
 
-#include "base/Account.h"
-#include "base/ConnectionPool.h"
+#include "base/LogText.h"
+#include "tests/support/AccountEnv.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestMain.h"
 
 namespace {
@@ -17,43 +17,21 @@ namespace {
 const QString kPassword = QStringLiteral("pa55+w&rd");
 const QString kSession = QStringLiteral("5e55i0n-0f-the-u5er");
 
-QFile::Permissions Mode(const QString& path) {
-    return QFileInfo(path).permissions() & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                            QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
-}
-
 const QFile::Permissions kFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 const QFile::Permissions kFile = QFile::ReadOwner | QFile::WriteOwner;
-const QFile::Permissions kOpen = kFile | QFile::ReadGroup | QFile::ReadOther;
 
-// Every line logged while it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        lines_ = &captured_;
-        previous_ = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&,
-                                              const QString& line) { lines_->append(line); });
-    }
-    ~LogCapture() {
-        qInstallMessageHandler(previous_);
-        lines_ = nullptr;
-    }
-    QString Text() const { return captured_.join('\n'); }
+QFile::Permissions Mode(const QString& path) {
+    return QFileInfo(path).permissions() &
+           (kFolder | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+            QFile::WriteOther | QFile::ExeOther);
+}
 
-private:
-    static QStringList* lines_;
-    QStringList captured_;
-    QtMessageHandler previous_ = nullptr;
-};
-QStringList* LogCapture::lines_ = nullptr;
-
-void SaveUser() {
-    AccountMap& account = Account::GetAccountInfo("teacher");
-    account = {{"usr_id", "teacher"},   {"usr_psw", kPassword}, {"rem_psw", "1"},
-               {"SessionID", kSession}, {"Unit_ID", "7"},       {"User_ID", "1001"}};
-    QVERIFY(Account::SaveAccountInfo("teacher"));
-    Account::SetCurUserId("teacher");
+bool SaveUser() {
+    return account_env::SaveUser("teacher", {{"usr_psw", kPassword},
+                                             {"rem_psw", "1"},
+                                             {"SessionID", kSession},
+                                             {"Unit_ID", "7"},
+                                             {"User_ID", "1001"}});
 }
 
 }  // namespace
@@ -61,23 +39,17 @@ void SaveUser() {
 class TestSecrets : public QObject {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { account_env::Reset(); }
 
     void accountFilesAreTheOwnersAlone();
     void filesOfEarlierVersionsAreClosedAtStart();
     void logMasksSecretsButKeepsItsLines();
+    void masksSecretValuesOnly();
 };
-
-void TestSecrets::init() {
-    QCoreApplication::setApplicationName("Coralbridge");
-    ConnectionPool::Instance()->CloseConnection();
-    Account::ResetState();
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
-}
 
 void TestSecrets::accountFilesAreTheOwnersAlone() {
     Account::SetupUpdatePath();
-    SaveUser();
+    QVERIFY(SaveUser());
     QVERIFY(Account::InitDB() && Account::InitAvatarPath() && Account::InitMsgPath());
     const QString root = Account::DataRoot();
     for (const QString& folder :
@@ -90,16 +62,15 @@ void TestSecrets::accountFilesAreTheOwnersAlone() {
 }
 
 void TestSecrets::filesOfEarlierVersionsAreClosedAtStart() {
-    Account::SetupDataRoot();
-    SaveUser();
+    QVERIFY(SaveUser());
     QVERIFY(Account::InitDB());
     ConnectionPool::Instance()->CloseConnection();
     const QString user = Account::DataRoot() + "/account/teacher";
-    const QFile::Permissions open_folder = kFolder | QFile::ReadOther | QFile::ExeOther;
-    QFile::setPermissions(Account::DataRoot(), open_folder);
-    QFile::setPermissions(user, open_folder);
-    QFile::setPermissions(user + "/cfg.ini", kOpen);
-    QFile::setPermissions(user + "/7/msg.db", kOpen);
+    const QFile::Permissions open = QFile::ReadGroup | QFile::ReadOther;
+    for (const QString& folder : {Account::DataRoot(), user})
+        QFile::setPermissions(folder, kFolder | open | QFile::ExeOther);
+    for (const QString& file : {user + "/cfg.ini", user + "/7/msg.db"})
+        QFile::setPermissions(file, kFile | open);
 
     Account::ResetState();
     Account::SetupDataRoot();
@@ -110,14 +81,12 @@ void TestSecrets::filesOfEarlierVersionsAreClosedAtStart() {
 }
 
 void TestSecrets::logMasksSecretsButKeepsItsLines() {
-    Account::SetupDataRoot();
     LogCapture log;
-    SaveUser();
+    QVERIFY(SaveUser());
     Account::ResetState();
     Account::SetupDataRoot();
-    const AccountMap& loaded = Account::GetAccountInfo("teacher");
-    QCOMPARE(loaded.value("usr_psw"), kPassword);
-    QString encoded = Account::GetEncryptPSW(kPassword);
+    QCOMPARE(Account::GetAccountInfo("teacher").value("usr_psw"), kPassword);
+    const QString encoded = Account::GetEncryptPSW(kPassword);
 
     const QString text = log.Text();
     QVERIFY(text.contains("account_settings_:"));
@@ -126,6 +95,23 @@ void TestSecrets::logMasksSecretsButKeepsItsLines() {
     QVERIFY(!text.contains(kPassword));
     QVERIFY(!text.contains(kSession));
     QVERIFY(!text.contains(encoded));
+}
+
+void TestSecrets::masksSecretValuesOnly() {
+    const QList<QPair<QString, QString>> cases = {
+        {"loginid=zhanglei&encyptpassword=0Nk9%24b5&onlinetype=192",
+         "loginid=zhanglei&encyptpassword=***&onlinetype=192"},
+        {"http://h/x.asmx/M?User_ID=1&SessionID=c8a6&MathNum=20",
+         "http://h/x.asmx/M?User_ID=1&SessionID=***&MathNum=20"},
+        {"re.aspx?GCheckStr=S-9", "re.aspx?GCheckStr=***"},
+        {R"({"Velta":{"EID":"0","SessionID":"c8\"a6","Nick":"张校长"}})",
+         R"({"Velta":{"EID":"0","SessionID":"***","Nick":"张校长"}})"},
+        {R"(QMap(("Nick", "张")("SessionID", "c8a6")("usr_psw", "123456")))",
+         R"(QMap(("Nick", "张")("SessionID", "***")("usr_psw", "***")))"},
+        // Names that only contain a secret name are other fields.
+        {"OldSessionIDs=3&xpassword=4", "OldSessionIDs=3&xpassword=4"}};
+    for (const auto& c : cases)
+        QCOMPARE(LogText::Redacted(c.first), c.second);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestSecrets)

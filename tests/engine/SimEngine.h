@@ -32,8 +32,9 @@ inline void FreeRecordsAsWidgetsWould(MsgController* controller, QObject* contex
 
 class SimEngine {
 public:
-    SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true)
-        : controller_(new MsgController) {
+    SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true,
+              int watchdog_ms = LoginWatchdog::kDefaultIntervalMs)
+        : watchdog_(watchdog_ms), controller_(new MsgController) {
         ok_ = SignInAs(login, user_id, sim.UnitRecord(), sim.OpenSession(login), fresh);
         controller_->Init();
         FreeRecordsAsWidgetsWould(controller_, &context_);
@@ -66,14 +67,21 @@ public:
         return owned;
     }
 
-    // Sends as the conversation page would; the server's message id, 0 when refused.
-    int Send(int other_id, const QString& other_name, int msg_type, const QString& text) {
-        QueuedSpy states(controller_->Parse(), &MsgParse::update_msg_send_reback_state);
+    // Writes as the conversation page does; the local row id, 0 when none was made.
+    int Write(int other_id, const QString& other_name, int msg_type, const QString& text) {
+        QueuedSpy to_ids(controller_->Parse(), &MsgParse::update_to_id);
         QMetaObject::invokeMethod(controller_->Parse(), "OnMsgSend", Qt::QueuedConnection,
                                   Q_ARG(int, other_id), Q_ARG(QString, other_name),
                                   Q_ARG(int, msg_type), Q_ARG(int, 7), Q_ARG(QString, text));
-        return states.wait(20000) && states.at(0).at(2).toInt() == 1 ? states.at(0).at(3).toInt()
-                                                                     : 0;
+        return to_ids.wait() ? to_ids.first().at(1).toInt() : 0;
+    }
+    // Writes and waits for the answer: the server's message id, 0 when refused.
+    int Send(int other_id, const QString& other_name, int msg_type, const QString& text) {
+        QueuedSpy states(controller_->Parse(), &MsgParse::update_msg_send_reback_state);
+        Write(other_id, other_name, msg_type, text);
+        return states.waitFor(1, 20000) && states.at(0).at(2).toInt() == 1
+                   ? states.at(0).at(3).toInt()
+                   : 0;
     }
 
 private:

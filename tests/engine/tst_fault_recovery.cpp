@@ -4,18 +4,9 @@
 // keeps polling or recovers, and every message arrives exactly once.
 
 #include <QtTest>
-#include <memory>
 
-#include "EngineTestEnv.h"
 #include "SimEngine.h"
 #include "engine/EngineMetaTypes.h"
-#include "engine/HeartBeatMsg.h"
-#include "engine/LoginWatchdog.h"
-#include "engine/MsgController.h"
-#include "engine/MsgLoader.h"
-#include "engine/MsgParse.h"
-#include "tests/support/QueuedSpy.h"
-#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace engine_test;
@@ -27,64 +18,19 @@ constexpr int kWangFang = 10002;
 const char kPoll[] = "Message_GetByMaxID2";
 const char kSend[] = "Message_Send";
 
-// 张磊 signed in with a running engine, its records freed as the widgets would, and a watchdog
-// of `watchdog_ms` on its poll.
-class Session {
-public:
-    Session(SimServer& sim, bool fresh, int watchdog_ms = LoginWatchdog::kDefaultIntervalMs)
-        : watchdog_(watchdog_ms) {
-        ok_ = SignInAs("zhanglei", kZhangLei, sim.UnitRecord(), sim.OpenSession("zhanglei"), fresh);
-        controller_->Init();
-        FreeRecordsAsWidgetsWould(controller_.get(), &context_);
-        QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
-                         &LoginWatchdog::OnHeartMsgEid, Qt::QueuedConnection);
-    }
-
-    // Stops the engine as the main window does, then takes in the lists still on their way,
-    // which belong to the receiver.
-    ~Session() {
-        controller_.reset();
-        QCoreApplication::sendPostedEvents(&context_, QEvent::MetaCall);
-    }
-
-    bool Ok() const { return ok_; }
-    MsgController& Engine() { return *controller_; }
-    LoginWatchdog& Watchdog() { return watchdog_; }
-    void Start() { controller_->Start(); }
-
-    // A text to 王芳 as her page sends it; the local row id.
-    int Send(const QString& text) {
-        QueuedSpy to_ids(controller_->Parse(), &MsgParse::update_to_id);
-        QMetaObject::invokeMethod(controller_->Parse(), "OnMsgSend", Qt::QueuedConnection,
-                                  Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"), Q_ARG(int, 1),
-                                  Q_ARG(int, 7), Q_ARG(QString, text));
-        return to_ids.wait() ? to_ids.first().at(1).toInt() : 0;
-    }
-    void SendAgain(int row_id, const QString& text) {
-        QMetaObject::invokeMethod(controller_->Parse(), "OnMsgReSend", Qt::QueuedConnection,
-                                  Q_ARG(int, row_id), Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"),
-                                  Q_ARG(int, 1), Q_ARG(int, 8), Q_ARG(QString, text));
-    }
-
-private:
-    bool ok_ = false;
-    QObject context_;
-    LoginWatchdog watchdog_;
-    std::unique_ptr<MsgController> controller_{new MsgController};
-};
-
-// Every message once, and the conversation's unread number counts each.
-bool StoredOnce(const QList<qint64>& ids) {
-    for (qint64 id : ids) {
-        if (Count("SELECT COUNT(*) FROM message_all WHERE message_id = :id", {{"id", id}}) != 1)
-            return false;
-    }
-    return true;
+// 张磊 with a running engine, polling until the platform holds a poll.
+bool StartZhang(SimEngine& zhang, SimServer& sim) {
+    if (!zhang.Ok())
+        return false;
+    zhang.Start();
+    return QTest::qWaitFor([&sim] { return sim.HeldPolls() == 1; }, 10000);
 }
 
-bool AllStored(const QList<qint64>& ids) {
+bool AllStored(const QList<qint64>& ids, int times = -1) {
     for (qint64 id : ids) {
-        if (Message(id).isEmpty())
+        const int stored =
+            Count("SELECT COUNT(*) FROM message_all WHERE message_id = :id", {{"id", id}});
+        if (times < 0 ? stored == 0 : stored != times)
             return false;
     }
     return true;
@@ -122,11 +68,9 @@ void TestFaultRecovery::pollKeepsGoingThroughFaults() {
     QFETCH(int, kind);
     QFETCH(int, value);
     SimServer sim(300, 300);
-    Session zhang(sim, true);
-    QVERIFY(zhang.Ok());
-    QueuedSpy failed(zhang.Engine().HeartBeat(), &HeartBeatMsg::heart_msg_failed);
-    zhang.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(sim.HeldPolls(), 1, 10000);
+    SimEngine zhang(sim, "zhanglei", kZhangLei);
+    QueuedSpy failed(zhang.Controller()->HeartBeat(), &HeartBeatMsg::heart_msg_failed);
+    QVERIFY(StartZhang(zhang, sim));
     const int unread = Number(kWangFang);
 
     // Two polls in a row are spoiled; messages keep coming meanwhile.
@@ -143,25 +87,22 @@ void TestFaultRecovery::pollKeepsGoingThroughFaults() {
     // Polling goes on at full speed.
     ids << sim.SendChat("wangfang", "zhanglei", "恢复之后");
     QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 5000);
-    QVERIFY(StoredOnce(ids));
+    QVERIFY(AllStored(ids, 1));
     QCOMPARE(Number(kWangFang), unread + 4);
     QCOMPARE(Order(kWangFang), 0);
 }
 
 void TestFaultRecovery::expiredSessionAsksForLoginAndLosesNothing() {
     SimServer sim(300, 300);
-    Session zhang(sim, true);
-    QVERIFY(zhang.Ok());
+    SimEngine zhang(sim, "zhanglei", kZhangLei);
     QueuedSpy re_login(&zhang.Watchdog(), &LoginWatchdog::re_login);
-    zhang.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(sim.HeldPolls(), 1, 10000);
+    QVERIFY(StartZhang(zhang, sim));
     sim.SetFault(kPoll, FaultKind::kEid1, 0, 1);
-    QList<qint64> ids;
-    ids << sim.SendChat("wangfang", "zhanglei", "第一条");
-    ids << sim.SendChat("wangfang", "zhanglei", "第二条");
+    const QList<qint64> ids = {sim.SendChat("wangfang", "zhanglei", "第一条"),
+                               sim.SendChat("wangfang", "zhanglei", "第二条")};
     QVERIFY(re_login.wait(10000));
     QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 10000);
-    QVERIFY(StoredOnce(ids));
+    QVERIFY(AllStored(ids, 1));
     QCOMPARE(re_login.size(), 1);
 }
 
@@ -171,22 +112,20 @@ void TestFaultRecovery::pollHeldPastTheWatchdogRecoversOnNextLogin() {
     SimServer sim(300, 300);
     QList<qint64> ids;
     {
-        Session zhang(sim, true, 1000);
-        QVERIFY(zhang.Ok());
+        SimEngine zhang(sim, "zhanglei", kZhangLei, true, 1000);
         QueuedSpy re_login(&zhang.Watchdog(), &LoginWatchdog::re_login);
-        zhang.Start();
-        QTRY_COMPARE_WITH_TIMEOUT(sim.HeldPolls(), 1, 10000);
+        QVERIFY(StartZhang(zhang, sim));
         sim.SetFault(kPoll, FaultKind::kHold, 4000, 1);
         ids << sim.SendChat("wangfang", "zhanglei", "等待中一");
         QVERIFY(re_login.wait(10000));
         ids << sim.SendChat("wangfang", "zhanglei", "等待中二");
     }
-    Session again(sim, false);
+    SimEngine again(sim, "zhanglei", kZhangLei, false);
     QVERIFY(again.Ok());
     again.Start();
     ids << sim.SendChat("wangfang", "zhanglei", "重新登录后");
     QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 10000);
-    QVERIFY(StoredOnce(ids));
+    QVERIFY(AllStored(ids, 1));
 }
 
 void TestFaultRecovery::sendFaultsLeaveTheMessageToSendAgain_data() {
@@ -206,13 +145,11 @@ void TestFaultRecovery::sendFaultsLeaveTheMessageToSendAgain() {
     QFETCH(int, kind);
     QFETCH(int, value);
     SimServer sim(300, 300);
-    Session zhang(sim, true);
-    QVERIFY(zhang.Ok());
-    zhang.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(sim.HeldPolls(), 1, 10000);
+    SimEngine zhang(sim, "zhanglei", kZhangLei);
+    QVERIFY(StartZhang(zhang, sim));
     sim.SetFault(kSend, FaultKind(kind), value, 1);
     const QString text = QStringLiteral("出故障时发送 %1").arg(kind);
-    const int row = zhang.Send(text);
+    const int row = zhang.Write(kWangFang, "王芳", 1, text);
     QVERIFY(row > 0);
     QTRY_VERIFY(!sim.HasFault(kSend));
 
@@ -223,7 +160,9 @@ void TestFaultRecovery::sendFaultsLeaveTheMessageToSendAgain() {
         // Still there, marked as not sent; sending it again replaces it.
         QTRY_VERIFY(RowWithContent(text).value("is_send").toInt() <= 0);
         QCOMPARE(RowWithContent(text).value("id").toInt(), row);
-        zhang.SendAgain(row, text);
+        QMetaObject::invokeMethod(zhang.Controller()->Parse(), "OnMsgReSend", Qt::QueuedConnection,
+                                  Q_ARG(int, row), Q_ARG(int, kWangFang), Q_ARG(QString, "王芳"),
+                                  Q_ARG(int, 1), Q_ARG(int, 8), Q_ARG(QString, text));
     }
     QTRY_VERIFY_WITH_TIMEOUT(RowWithContent(text).value("is_send").toInt() == 1, 10000);
     QTRY_VERIFY(RowWithContent(text).value("message_id").toInt() > 0);

@@ -26,7 +26,6 @@ public:
     bool Wait() {
         return QTest::qWaitFor([this] { return done_; }, 60000);
     }
-    bool Done() const { return done_; }
     bool Ok() const { return ok_; }
     const QByteArray& Data() const { return data_; }
     const QString& Status() const { return status_; }
@@ -122,8 +121,6 @@ public:
         num_ = reply.Text("Velta.MaxNumUpdateLog_ID").toLongLong();
         return reply;
     }
-
-    const QString& Session() const { return session_; }
 
     Json Receipt(int state, const QString& ids) {
         return Post(Services::InterfaceUrlSlashed(sim_.UnitBase(), "Message_ReadMulti"),

@@ -15,6 +15,10 @@ QJsonObject ById(const QJsonArray& messages, const QString& id) {
     return QJsonObject();
 }
 
+quint32 U32(const QByteArray& data, int at) {
+    return qFromLittleEndian<quint32>(data.constData() + at);
+}
+
 // A 16-bit mono WAV file of the given length, silent.
 QByteArray Wav(int seconds) {
     const quint32 rate = 8000, bytes = rate * 2 * static_cast<quint32>(seconds);
@@ -33,11 +37,13 @@ QByteArray Wav(int seconds) {
 }  // namespace
 
 // The message records the poll reply carries for each way a message travels: one's own echo, a
-// group member's, a file's, and the refusals.
+// group member's, a file's, and the refusals; and the demo history, which offers an attachment of
+// every kind, each a file the desktop's programs and ffmpeg can read.
 class TestMessaging : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(sim_.IsRunning()); }
+    void initTestCase();
+    void demoHistoryHasEveryKind();
     void ownMessageEchoesWithClientIdAndCode();
     void groupMessagesFanOutWithNegatedSender();
     void refusedMessages();
@@ -46,8 +52,87 @@ private slots:
 private:
     FormBody SendBody(const QString& user_id, const QString& session, const QString& other,
                       int client_id, const QString& code) const;
+    QByteArray Fetch(int type);
+    // A file as the client downloads it; the EID of the answer beside it.
+    QPair<QByteArray, QString> Download(const QString& user_id, const QString& session,
+                                        const QString& message_id) {
+        const Json reply =
+            Post(Services::InterfaceUrlSlashed(sim_.UnitBase(), "MessageFile_Download"),
+                 FormBody()
+                     .Add("User_ID", user_id)
+                     .Add("SessionID", session)
+                     .Add("Message_ID", message_id));
+        return {QByteArray::fromBase64(reply.Text("Velta.Base64Data").toLatin1()),
+                reply.Text("Velta.EID")};
+    }
+
     SimServer sim_{1000};
+    QString demo_session_;
+    // msg_type -> "Message_ID|MsgUrl" of each attachment of 张磊's demo history
+    QMultiMap<int, QString> attachments_;
 };
+
+void TestMessaging::initTestCase() {
+    QVERIFY(sim_.IsRunning());
+    // The attachments of 张磊's demo history, before any test sends more.
+    demo_session_ = sim_.OpenSession("zhanglei");
+    for (const QJsonValue& value : Messages(sim_, "10001", demo_session_)) {
+        const QJsonObject message = value.toObject();
+        const int type = message.value("MsgType").toString().toInt();
+        if (type >= 2 && type <= 5) {
+            attachments_.insert(type, message.value("Message_ID").toString() + '|' +
+                                          message.value("MsgUrl").toString());
+        }
+    }
+}
+
+QByteArray TestMessaging::Fetch(int type) {
+    return Get(sim_.UnitBase() + "Upload/" + attachments_.value(type).section('|', 1, 1));
+}
+
+void TestMessaging::demoHistoryHasEveryKind() {
+    QCOMPARE(attachments_.count(3), 1);
+    QCOMPARE(attachments_.count(4), 1);
+    QCOMPARE(attachments_.count(5), 1);
+    QVERIFY(attachments_.count(2) >= 2);
+
+    const QByteArray picture = Fetch(3);
+    QVERIFY(picture.startsWith("\x89PNG"));
+    const QByteArray voice = Fetch(4);
+    QVERIFY(voice.startsWith("RIFF") && voice.mid(8, 4) == "WAVE");
+    // The length in the url is the sound's own.
+    const int seconds = attachments_.value(4).section('|', 3, 3).toInt();
+    QVERIFY(seconds > 0);
+    QCOMPARE(U32(voice, 40) / U32(voice, 28), quint32(seconds));
+
+    // A small file and one of a few MB, fetched as the client does.
+    QList<int> sizes;
+    for (const QString& entry : attachments_.values(2)) {
+        const QByteArray file = Download("10001", demo_session_, entry.section('|', 0, 0)).first;
+        sizes.append(file.size());
+        if (entry.section('|', 2, 2).endsWith(".bmp")) {
+            QVERIFY(file.startsWith("BM"));
+            QCOMPARE(U32(file, 2), quint32(file.size()));
+        }
+    }
+    std::sort(sizes.begin(), sizes.end());
+    QVERIFY(sizes.first() > 0 && sizes.first() < 10000);
+    QVERIFY(sizes.last() > 2000000 && sizes.last() < 10000000);
+
+    QTemporaryDir dir;
+    const QString video = dir.filePath("clip.avi");
+    QFile file(video);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Fetch(5));
+    file.close();
+    QProcess probe;
+    probe.start("ffprobe",
+                {"-v", "error", "-count_frames", "-show_entries",
+                 "stream=codec_type,width,height,nb_read_frames", "-of", "csv=p=0", video});
+    if (!probe.waitForFinished(30000) || probe.exitStatus() != QProcess::NormalExit)
+        QSKIP("no ffprobe to read the video (./test installs ffmpeg)");
+    QCOMPARE(probe.readAllStandardOutput().trimmed(), QByteArray("video,224,168,30"));
+}
 
 FormBody TestMessaging::SendBody(const QString& user_id, const QString& session,
                                  const QString& other, int client_id, const QString& code) const {
@@ -186,19 +271,8 @@ void TestMessaging::filesKeepTheirUrlForms() {
         QCOMPARE(url, reference + "|" + c.name + c.tail);
 
         if (c.type == 2) {
-            const FormBody body =
-                FormBody().Add("User_ID", "10001").Add("SessionID", receiver).Add("Message_ID", id);
-            const QString download =
-                Services::InterfaceUrlSlashed(sim_.UnitBase(), "MessageFile_Download");
-            QCOMPARE(
-                QByteArray::fromBase64(Post(download, body).Text("Velta.Base64Data").toLatin1()),
-                c.data);
-            const QString stranger = sim_.OpenSession("wangfang");
-            const Json refused = Post(download, FormBody()
-                                                    .Add("User_ID", "10002")
-                                                    .Add("SessionID", stranger)
-                                                    .Add("Message_ID", id));
-            QVERIFY(refused.Text("Velta.EID") != "0");
+            QCOMPARE(Download("10001", receiver, id).first, c.data);
+            QVERIFY(Download("10002", sim_.OpenSession("wangfang"), id).second != "0");
         } else {
             QCOMPARE(Get(sim_.UnitBase() + "Upload/" + reference), c.data);
         }

@@ -7,15 +7,14 @@
 
 using namespace sim_call;
 
-// What the login window, the unit chooser, the update check and the tray menu read from the
-// vendor host and a unit's site.
+// What the login window, the unit chooser and the tray menu read from the vendor host and a
+// unit's site (the update check against it: gui/tst_update).
 class TestVendorLogin : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
     void regionTreeAndUnits();
     void loginChecksUserAndPassword();
-    void versionAndInstaller();
     void picturesAndPages();
     void servicePathsMatchOrAnswer404();
 
@@ -81,25 +80,6 @@ void TestVendorLogin::loginChecksUserAndPassword() {
     QVERIFY(!refused("1002", "linna", "123456"));
 }
 
-void TestVendorLogin::versionAndInstaller() {
-    const QString version_url =
-        Services::VendorUrl("Version_GetLast") + QStringLiteral("?APP_ID=1&AppType=3");
-    Json reply(Get(version_url));
-    QCOMPARE(reply.Text("Velta.EID"), QString("0"));
-    QCOMPARE(reply.Text("Velta.V.No"), AppInfo::Version());
-
-    const QByteArray installer("MZ installer bytes \x01\x02", 21);
-    QVERIFY(sim_.Publish("2.0.19", "/tmp/coralbridge-2.0.19-setup.exe", installer));
-    reply = Json(Get(version_url));
-    QCOMPARE(reply.Text("Velta.V.No"), QString("2.0.19"));
-    QCOMPARE(reply.Text("Velta.V.Url"), QString("coralbridge-2.0.19-setup.exe"));
-    QCOMPARE(Get(Services::InstallerUrl(reply.Text("Velta.V.Url"))), installer);
-
-    SimCall missing(HttpBase::kGet, Services::InstallerUrl("nothing.exe"));
-    QVERIFY(missing.Wait());
-    QCOMPARE(missing.Status(), QString("404"));
-}
-
 void TestVendorLogin::picturesAndPages() {
     const QString base = sim_.UnitBase();
     const QString session = sim_.OpenSession("zhanglei");
@@ -129,10 +109,11 @@ void TestVendorLogin::servicePathsMatchOrAnswer404() {
           base + "baseplate//interface/IINTERFACEJSON.asmx/discussgroup_getlist"})
         QCOMPARE(Post(url, body).Text("Velta.EID"), QString("0"));
 
-    // A client calling the wrong method or the wrong base fails instead of reading a page.
-    for (const QString& url :
-         {Services::InterfaceUrl(base, "No_Such_Method"),
-          base + "BasePlate/Wrong/IInterfaceJson.asmx/Message_Send", base + "Interface.asmx"}) {
+    // A client calling the wrong method or the wrong base, or asking for an installer that is
+    // not there, fails instead of reading a page.
+    for (const QString& url : {Services::InterfaceUrl(base, "No_Such_Method"),
+                               base + "BasePlate/Wrong/IInterfaceJson.asmx/Message_Send",
+                               base + "Interface.asmx", Services::InstallerUrl("nothing.exe")}) {
         SimCall call(HttpBase::kPost, url, body);
         QVERIFY(call.Wait());
         QCOMPARE(call.Status(), QString("404"));

@@ -24,7 +24,6 @@ public:
     QString UnitBase(const QString& unit_id = QStringLiteral("1001")) const;
     // The "cur_unit" record: Unit_ID, UnitName, UnitUrl, UnitUrl2 joined by ",".
     QString UnitRecord(const QString& unit_id = QStringLiteral("1001")) const;
-    PlatformSim& Sim() { return sim_; }
     // Heartbeats being held right now (QTRY_COMPARE on it before waking them).
     int HeldPolls() const { return sim_.HeldPolls(); }
     // How many requests platform-sim has answered under a method or log name ("Upload",

@@ -5,12 +5,16 @@
 
 using namespace sim_call;
 
-// Read receipts coming back as status logs ("Velta.ML") and reminders with their per-category
-// numbers ("Velta.NumUpdate"), as the parser reads them.
-class TestReceipts : public QObject {
+// The heartbeat as the client's poll loop meets it: empty lists when a hold ends, EID "1" once
+// the session is gone, read receipts coming back as status logs ("Velta.ML") and reminders with
+// their per-category numbers ("Velta.NumUpdate"), as the parser reads them. A poll woken by news
+// is met by the engine's own tests.
+class TestPollReplies : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(sim_.IsRunning()); }
+    void holdEndsWithEmptyLists();
+    void expiredSessionsAnswerEid1();
     void readReceiptsBecomeStatusLogs();
     void groupReadLogsGoToSenderAndReader();
     void remindersCarryCategoryAndUnreadNumbers();
@@ -19,7 +23,40 @@ private:
     SimServer sim_{300};
 };
 
-void TestReceipts::readReceiptsBecomeStatusLogs() {
+void TestPollReplies::holdEndsWithEmptyLists() {
+    const QString session = sim_.OpenSession("zhanglei");
+    const QString num =
+        Post(PollUrl(sim_), PollBody("10001", session)).Text("Velta.MaxNumUpdateLog_ID");
+    const Json idle = Post(PollUrl(sim_), CaughtUpBody(sim_, "10001", session));
+    QCOMPARE(idle.Text("Velta.EID"), QString("0"));
+    for (const char* list : {"Velta.M", "Velta.ML", "Velta.B", "Velta.NumUpdate"}) {
+        QVERIFY2(idle.Value(list).isArray(), list);
+        QCOMPARE(idle.Array(list).size(), 0);
+    }
+    QCOMPARE(idle.Text("Velta.MaxNumUpdateLog_ID"), num);
+}
+
+void TestPollReplies::expiredSessionsAnswerEid1() {
+    SimServer sim(25000);
+    QCOMPARE(Post(PollUrl(sim), PollBody("10001", "no-such-session")).Text("Velta.EID"),
+             QString("1"));
+    const QString session = sim.OpenSession("zhanglei");
+    // A session is only good for its own user.
+    QCOMPARE(Post(PollUrl(sim), PollBody("10002", session)).Text("Velta.EID"), QString("1"));
+
+    SimCall held(HttpBase::kPost, PollUrl(sim), CaughtUpBody(sim, "10001", session));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.HeldPolls(), 1, 30000);
+    QCOMPARE(sim.ExpireSessions("zhanglei"), 1);
+    QVERIFY(held.Wait());
+    QCOMPARE(held.Text("Velta.EID"), QString("1"));
+    QVERIFY(!held.Text("Velta.ErrorMessage").isEmpty());
+
+    const Json login = Post(Services::LoginUrl(sim.UnitBase()), LoginBody("zhanglei", "123456"));
+    const QString fresh = login.Text("Velta.SessionID");
+    QCOMPARE(Post(PollUrl(sim), PollBody("10001", fresh)).Text("Velta.EID"), QString("0"));
+}
+
+void TestPollReplies::readReceiptsBecomeStatusLogs() {
     SimPoller sender(sim_, "10002"), reader(sim_, "10001"), reader_elsewhere(sim_, "10001");
     QStringList ids;
     for (const QString& text : {"一", "二", "三"})
@@ -64,7 +101,7 @@ void TestReceipts::readReceiptsBecomeStatusLogs() {
     QVERIFY(reader.Receipt(2, "").Text("Velta.EID") != "0");
 }
 
-void TestReceipts::groupReadLogsGoToSenderAndReader() {
+void TestPollReplies::groupReadLogsGoToSenderAndReader() {
     SimPoller sender(sim_, "10007"), reader(sim_, "10001"), other(sim_, "10008");
     const QString id = QString::number(sim_.SendChat("wujun", "-301", "集合"));
     reader.Poll();
@@ -79,7 +116,7 @@ void TestReceipts::groupReadLogsGoToSenderAndReader() {
     QCOMPARE(other.Poll().Array("Velta.ML").size(), 0);
 }
 
-void TestReceipts::remindersCarryCategoryAndUnreadNumbers() {
+void TestPollReplies::remindersCarryCategoryAndUnreadNumbers() {
     SimPoller user(sim_, "10002");
     const qint64 id = sim_.Remind("wangfang", 2202, "报修完成", "17");
     Json reply = user.Poll();
@@ -117,5 +154,5 @@ void TestReceipts::remindersCarryCategoryAndUnreadNumbers() {
     QVERIFY(!sim_.SetUnread("nobody", 9417, 5));
 }
 
-CORAL_TEST_GUILESS_MAIN(TestReceipts)
-#include "tst_receipts.moc"
+CORAL_TEST_GUILESS_MAIN(TestPollReplies)
+#include "tst_poll_replies.moc"

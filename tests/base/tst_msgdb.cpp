@@ -1,38 +1,31 @@
-// A msg.db that cannot be used is moved aside at login with its log files, never deleted, and
-// a new one is made; a sound file is used as it is.
+// msg.db at login: made once per user and unit with its tables, kept when sound, and when it
+// cannot be used moved aside with its log files, never deleted, for a new one.
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QtTest>
 
-#include "base/Account.h"
 #include "base/BackgroundDbCheck.h"
-#include "base/ConnectionPool.h"
 #include "base/MsgDbCheck.h"
+#include "base/MsgDbSchema.h"
 #include "base/SqlExec.h"
+#include "tests/support/AccountEnv.h"
 #include "tests/support/TestMain.h"
 
 namespace {
 
-QString UnitFolder() {
-    return Account::DataRoot() + QStringLiteral("/account/teacher/7");
+QString UnitFolder(const QString& unit = "7") {
+    return Account::DataRoot() + QStringLiteral("/account/teacher/") + unit;
 }
-QString DbPath() {
-    return UnitFolder() + QStringLiteral("/msg.db");
+QString DbPath(const QString& unit = "7") {
+    return UnitFolder(unit) + QStringLiteral("/msg.db");
 }
 
 // Signs in as the same user again, as the application does at every login.
-bool Login() {
-    ConnectionPool::Instance()->CloseConnection();
-    Account::ResetState();
-    Account::SetupDataRoot();
-    AccountMap& account = Account::GetAccountInfo("teacher");
-    account = {{"usr_id", "teacher"}, {"User_ID", "1001"}, {"Unit_ID", "7"}};
-    Account::SaveAccountInfo("teacher");
-    Account::SetCurUserId("teacher");
-    return Account::InitDB();
+bool Login(const QString& unit = "7") {
+    return account_env::SaveUser("teacher", {{"User_ID", "1001"}, {"Unit_ID", unit}}) &&
+           Account::InitDB();
 }
 
 void Write(const QString& path, const QByteArray& data) {
@@ -60,54 +53,103 @@ bool FreshFile() {
            SqlExec::Insert("INSERT INTO message_list (other_id, number) VALUES (5, 1)") > 0;
 }
 
-void FillMessages(int count) {
+// A file of 2000 messages closed cleanly; its size.
+qint64 BigFile() {
+    if (!Login())
+        return -1;
     SqlExec::Begin();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         SqlExec::Insert("INSERT INTO message_all (content, message_id) VALUES (:c, :id)",
                         {{"c", QString(400, QChar('a' + i % 26))}, {"id", i + 1}});
     }
     SqlExec::Commit();
+    SqlExec::SelectValue("PRAGMA wal_checkpoint(TRUNCATE);");
+    ConnectionPool::Instance()->CloseConnection();
+    return QFileInfo(DbPath()).size();
 }
 
 // A file closed cleanly, with garbage over one page of its messages half way in.
 qint64 DamagedPageAfterCleanEnd() {
-    if (!Login())
-        return -1;
-    FillMessages(2000);
-    SqlExec::SelectValue("PRAGMA wal_checkpoint(TRUNCATE);");
-    ConnectionPool::Instance()->CloseConnection();
+    const qint64 size = BigFile();
     QFile file(DbPath());
-    if (!file.open(QIODevice::ReadWrite))
+    if (size < 0 || !file.open(QIODevice::ReadWrite))
         return -1;
-    const qint64 size = file.size();
     file.seek(size / 2 / 4096 * 4096);
     file.write(QByteArray(4096, '\x5a'));
     return size;
 }
 
+int BackgroundCheck() {
+    BackgroundDbCheck check(DbPath());
+    QSignalSpy checked(&check, &BackgroundDbCheck::checked);
+    check.Start(0);
+    return checked.wait(20000) ? checked.at(0).at(0).toInt() : -1;
+}
+
 }  // namespace
 
-class TestDamagedMsgDb : public QObject {
+class TestMsgDb : public QObject {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { account_env::Reset(); }
 
+    void createdOnceAndKeptWhenSound();
+    void eachUnitHasItsOwnFile();
+    void failedCreationRemovesTheFile();
     void notADatabaseGoesAsideWithItsLogs();
     void truncatedOrTablelessFileGoesAside();
-    void soundFileIsKept();
     void damagedPageAfterCleanEndIsFoundInTheBackground();
     void damagedPageAfterUncleanEndIsFoundAtLogin();
     void asideNamesNeverCollide();
 };
 
-void TestDamagedMsgDb::init() {
-    QCoreApplication::setApplicationName("Coralbridge");
-    ConnectionPool::Instance()->CloseConnection();
-    Account::ResetState();
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
+void TestMsgDb::createdOnceAndKeptWhenSound() {
+    QVERIFY(Login());
+    for (const char* table : {"message_all", "message_list", "group_infos", "num_update"})
+        QCOMPARE(SqlExec::SelectInt(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)), 0);
+    const QVariantMap ids = SqlExec::SelectRow("SELECT * FROM max_ids");
+    for (const char* key : {"max_messagelog_id", "max_belllog_id", "max_numupdatelog_id"})
+        QCOMPARE(ids.value(key).toInt(), 0);
+    QCOMPARE(SqlExec::SelectInt(
+                 "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"),
+             MsgDbSchema::IndexStatements().size());
+
+    // The next login: no second row, nothing reset, nothing set aside.
+    SqlExec::Update("UPDATE max_ids SET max_belllog_id = 7");
+    QVERIFY(SqlExec::Insert("INSERT INTO message_all (content) VALUES ('kept')") > 0);
+    QVERIFY(Login());
+    QCOMPARE(SqlExec::SelectInt("SELECT COUNT(*) FROM max_ids"), 1);
+    QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 7);
+    QCOMPARE(Rows(), 1);
+    QVERIFY(Account::TakeDamagedDb().isEmpty());
+    QVERIFY(Aside().isEmpty());
 }
 
-void TestDamagedMsgDb::notADatabaseGoesAsideWithItsLogs() {
+void TestMsgDb::eachUnitHasItsOwnFile() {
+    QVERIFY(Login("1001"));
+    SqlExec::Update("UPDATE max_ids SET max_belllog_id = 7");
+    QVERIFY(Login("1002"));
+    QVERIFY(QFileInfo::exists(DbPath("1002")));
+    QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 0);
+    QVERIFY(Login("1001"));
+    QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 7);
+}
+
+void TestMsgDb::failedCreationRemovesTheFile() {
+    QVERIFY(account_env::SaveUser("teacher", {{"Unit_ID", "1003"}}));
+    const QString path = DbPath("1003");
+    // Journal files that cannot be created make the first write fail.
+    for (const char* log : {"-journal", "-wal"})
+        QDir().mkpath(path + log);
+    QVERIFY(!Account::InitDB());
+    QVERIFY(!QFileInfo(path).isFile());
+    for (const char* log : {"-journal", "-wal"})
+        QDir(path + log).removeRecursively();
+    QVERIFY(Account::InitDB());  // the next login tries again
+    QCOMPARE(SqlExec::SelectInt("SELECT COUNT(*) FROM max_ids"), 1);
+}
+
+void TestMsgDb::notADatabaseGoesAsideWithItsLogs() {
     QVERIFY(Login());
     ConnectionPool::Instance()->CloseConnection();
     const QByteArray garbage = QByteArray("this is no database ").repeated(300);
@@ -124,8 +166,7 @@ void TestDamagedMsgDb::notADatabaseGoesAsideWithItsLogs() {
     QCOMPARE(Read(aside + "-wal"), QByteArray("log bytes"));
     QVERIFY(QFileInfo::exists(aside + "-shm"));
     QVERIFY(FreshFile());
-    // Told once.
-    QVERIFY(Account::TakeDamagedDb().isEmpty());
+    QVERIFY(Account::TakeDamagedDb().isEmpty());  // told once
 
     // The new file is sound at the next login; the copy stays.
     QVERIFY(Login());
@@ -133,16 +174,10 @@ void TestDamagedMsgDb::notADatabaseGoesAsideWithItsLogs() {
     QCOMPARE(Aside().size(), 3);
 }
 
-void TestDamagedMsgDb::truncatedOrTablelessFileGoesAside() {
-    QVERIFY(Login());
-    FillMessages(2000);
-    SqlExec::SelectValue("PRAGMA wal_checkpoint(TRUNCATE);");
-    ConnectionPool::Instance()->CloseConnection();
-    QFile file(DbPath());
-    const qint64 full = file.size();
+void TestMsgDb::truncatedOrTablelessFileGoesAside() {
+    const qint64 full = BigFile();
     QVERIFY(full > 500000);
-    QVERIFY(file.resize(full / 2));
-
+    QVERIFY(QFile(DbPath()).resize(full / 2));
     QVERIFY(Login());
     const QString truncated = Account::TakeDamagedDb();
     QVERIFY(!truncated.isEmpty());
@@ -156,28 +191,14 @@ void TestDamagedMsgDb::truncatedOrTablelessFileGoesAside() {
     QVERIFY(SqlExec::Insert("INSERT INTO num_update (remind_id, num) VALUES (1, 2)") > 0);
 }
 
-void TestDamagedMsgDb::soundFileIsKept() {
-    QVERIFY(Login());
-    FillMessages(3);
-    QVERIFY(Login());
-    QCOMPARE(Rows(), 3);
-    QVERIFY(Account::TakeDamagedDb().isEmpty());
-    QVERIFY(Aside().isEmpty());
-}
-
-void TestDamagedMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
+void TestMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
     const qint64 size = DamagedPageAfterCleanEnd();
     QVERIFY(size > 500000);
     // The header and the tables are sound: the login keeps the file without reading it whole.
     QVERIFY(Login());
     QVERIFY(Account::TakeDamagedDb().isEmpty());
     QVERIFY(!Account::MsgDbReadWhole());
-
-    BackgroundDbCheck check(DbPath());
-    QSignalSpy checked(&check, &BackgroundDbCheck::checked);
-    check.Start(0);
-    QVERIFY(checked.wait(20000));
-    QCOMPARE(checked.at(0).at(0).toInt(), int(MsgDbCheck::State::kDamaged));
+    QCOMPARE(BackgroundCheck(), int(MsgDbCheck::State::kDamaged));
     QVERIFY(QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
 
     // The next login reads it whole and sets it aside; the mark goes with it.
@@ -190,15 +211,11 @@ void TestDamagedMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
     QVERIFY(FreshFile());
 
     // A fresh file checked in the background stays unmarked.
-    BackgroundDbCheck again(DbPath());
-    QSignalSpy sound(&again, &BackgroundDbCheck::checked);
-    again.Start(0);
-    QVERIFY(sound.wait(20000));
-    QCOMPARE(sound.at(0).at(0).toInt(), int(MsgDbCheck::State::kHealthy));
+    QCOMPARE(BackgroundCheck(), int(MsgDbCheck::State::kHealthy));
     QVERIFY(!QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
 }
 
-void TestDamagedMsgDb::damagedPageAfterUncleanEndIsFoundAtLogin() {
+void TestMsgDb::damagedPageAfterUncleanEndIsFoundAtLogin() {
     QVERIFY(DamagedPageAfterCleanEnd() > 500000);
     // A session that ended without closing its connection leaves its log behind.
     Write(DbPath() + "-wal", QByteArray());
@@ -208,15 +225,15 @@ void TestDamagedMsgDb::damagedPageAfterUncleanEndIsFoundAtLogin() {
     QVERIFY(FreshFile());
 }
 
-void TestDamagedMsgDb::asideNamesNeverCollide() {
+void TestMsgDb::asideNamesNeverCollide() {
     QVERIFY(Login());
     const QDateTime when(QDate(2024, 5, 6), QTime(8, 9, 10));
     const QString first = MsgDbCheck::AsideName(DbPath(), when);
     QCOMPARE(QFileInfo(first).fileName(), QString("msg-damaged-20240506-080910.db"));
     Write(first, "x");
-    const QString second = MsgDbCheck::AsideName(DbPath(), when);
-    QCOMPARE(QFileInfo(second).fileName(), QString("msg-damaged-20240506-080910-2.db"));
+    QCOMPARE(QFileInfo(MsgDbCheck::AsideName(DbPath(), when)).fileName(),
+             QString("msg-damaged-20240506-080910-2.db"));
 }
 
-CORAL_TEST_GUILESS_MAIN(TestDamagedMsgDb)
-#include "tst_damaged_msgdb.moc"
+CORAL_TEST_GUILESS_MAIN(TestMsgDb)
+#include "tst_msgdb.moc"

@@ -1,0 +1,434 @@
+// MsgParse: polled chat messages stored (conversation order and numbers, duplicates, own echoes,
+// rejected elements, failing statements, texts that must survive as sent), messages written here
+// (the local row before sending, the send result, group names from the contacts panel), status
+// logs (read receipts, reading on another device) and system messages with their per-category
+// unread numbers.
+
+#include <QtTest>
+
+#include "ParserProbe.h"
+#include "engine/EngineMetaTypes.h"
+#include "tests/support/TestMain.h"
+
+using namespace engine_test;
+
+namespace {
+
+ChatMsg SystemMsg(int message_id, int remind_id, const QString& content) {
+    ChatMsg msg = From(0, message_id);
+    msg.send_id2 = remind_id;
+    msg.send_name = "通知";
+    msg.content = content;
+    msg.send_date = QStringLiteral("2024/5/6 8:%1:00").arg(message_id - 60);
+    return msg;
+}
+
+// "remind_id:number:content" of the last system list sent.
+QStringList SysEntries(const QSignalSpy& spy) {
+    QStringList entries;
+    for (const auto* item : spy.last().at(0).value<MessageSysItemInfoPointers>())
+        entries
+            << QStringLiteral("%1:%2:%3").arg(item->remind_id).arg(item->number).arg(item->content);
+    return entries;
+}
+
+}  // namespace
+
+class TestMsgParse : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { EngineMetaTypes::Register(); }
+    void init() { QVERIFY(SignIn()); }
+
+    void conversationsMoveToTheTop();
+    void burstOfRepliesBuildsTheListOnce();
+    void readAndGroupMessages();
+    void ownEchoAndDuplicates();
+    void rejectedElementEndsItsArray();
+    void failedStatementKeepsThePollPosition();
+    void storesTheMessageBeforeSending();
+    void sendResultUpdatesTheRow();
+    void refusedConversationRowKeepsTheMessage();
+    void groupNamesAreStoredAsGiven();
+    void readLogsMarkMessagesAndResetNumbers();
+    void groupReadLogsClearTheGroup();
+    void systemMessagesAreCountedPerCategory();
+};
+
+void TestMsgParse::conversationsMoveToTheTop() {
+    ParserProbe probe;
+    QCOMPARE(probe.LastPoll(), (QList<int>{0, 0, 0, 0}));
+    Reply first;
+    for (int i = 1; i <= 4; ++i)
+        first.Add(From(2000 + i, i));
+    probe.Feed(first);
+    QCOMPARE(probe.LastList(), (QStringList{"2004:1:0", "2003:1:1", "2002:1:2", "2001:1:3"}));
+    QCOMPARE(probe.avatars.size(), 4);
+    QCOMPARE(probe.Ints(probe.receipts, 1), (QList<int>{1, 2, 3, 4}));
+    QCOMPARE(probe.Ints(probe.pages), (QList<int>{2001, 2002, 2003, 2004}));
+    QCOMPARE(probe.trays.last(), (QList<QVariant>{2004, 4}));
+    QCOMPARE(probe.LastPoll(), (QList<int>{4, 0, 0, 0}));
+
+    // From position 2 to the top: only the two above move down. Attachments to show are
+    // fetched at once, files only when opened.
+    ChatMsg image = From(2002, 5);
+    image.msg_type = 3;
+    image.url = "up/5|图.png";
+    ChatMsg file = From(2002, 6);
+    file.msg_type = 2;
+    file.url = "up/6|a.doc|12";
+    probe.Feed(Reply().Add(image).Add(file));
+    QCOMPARE(probe.LastList(), (QStringList{"2002:3:0", "2004:1:1", "2003:1:2", "2001:1:3"}));
+    QVERIFY(probe.avatars.isEmpty());
+    QCOMPARE(probe.LastBubble(), 6);
+    QCOMPARE(probe.downloads.size(), 1);
+    QCOMPARE(probe.downloads.at(0), (QList<QVariant>{3, "up/5|图.png"}));
+}
+
+void TestMsgParse::burstOfRepliesBuildsTheListOnce() {
+    ParserProbe probe;
+    probe.Clear();
+    // Replies one after the other, as while catching up: each page is told at once, the list,
+    // the tray and the unread total once, after the last, with all of them in it.
+    for (int i = 1; i <= 5; ++i)
+        probe.parse.OnHeartBeatMsgToParse(Reply().Add(From(2000 + i, i)).Text());
+    QCOMPARE(probe.pages.size(), 5);
+    QCOMPARE(probe.polls.size(), 5);
+    QVERIFY(probe.lists.isEmpty() && probe.trays.isEmpty() && probe.bubbles.isEmpty());
+    QTRY_COMPARE(probe.lists.size(), 1);
+    QCOMPARE(probe.trays.size(), 1);
+    QCOMPARE(probe.LastBubble(), 5);
+    QCOMPARE(probe.LastList(),
+             (QStringList{"2005:1:0", "2004:1:1", "2003:1:2", "2002:1:3", "2001:1:4"}));
+    QTest::qWait(2 * MsgParse::kWidgetDelayMs);
+    QCOMPARE(probe.lists.size(), 1);
+
+    // A message written here moves the list at once.
+    probe.Send(2001, 1, 77, "好的");
+    QCOMPARE(probe.lists.size(), 2);
+    QCOMPARE(probe.LastList().first(), QString("2001:1:0"));
+}
+
+void TestMsgParse::readAndGroupMessages() {
+    ParserProbe probe;
+    ChatMsg read_elsewhere = From(2001, 2);
+    read_elsewhere.is_read = 2;
+    ChatMsg read_new = From(2002, 3);
+    read_new.is_read = 2;
+    ChatMsg member = From(-300, 4);
+    member.receive_id = -300;
+    member.send_id2 = 2005;
+    member.send_name = "赵老师";
+    member.receive_name = "语文组";
+    ChatMsg own = member;
+    own.message_id = 5;
+    own.send_id = kUserId;
+    probe.Feed(Reply().Add(From(2001, 1)).Add(read_elsewhere).Add(read_new).Add(member).Add(own));
+    // Messages read already never raise a number, on a new conversation or an old one.
+    QCOMPARE(Number(2001), 1);
+    QCOMPARE(Number(2002), 0);
+    QCOMPARE(Number(-300), 1);
+
+    // A member's message keeps the member for its avatar; one's own keeps the group's name.
+    QCOMPARE(Message(4).value("other_id").toInt(), -300);
+    QCOMPARE(Message(4).value("other_id2").toInt(), 2005);
+    QCOMPARE(Message(4).value("other_name").toString(), QString("赵老师"));
+    QCOMPARE(Message(5).value("other_id2").toInt(), 0);
+    QCOMPARE(Message(5).value("other_name").toString(), QString("语文组"));
+    QCOMPARE(Message(5).value("send_or_receive").toInt(), 1);
+}
+
+void TestMsgParse::ownEchoAndDuplicates() {
+    ParserProbe probe;
+    const int local_id = probe.Send(2001, 3, 77, "/tmp/a.png");
+    ChatMsg echo = From(kUserId, 50);
+    echo.receive_id = 2001;
+    echo.msg_type = 3;
+    echo.url = "up/9|a.png";
+    echo.client_message_id = local_id;
+    echo.client_code = Account::DeviceId();
+    echo.send_date = "2024/5/6 9:00:00";
+    probe.Feed(Reply().Add(echo));
+    QCOMPARE(MessageCount(), 1);
+    const QVariantMap row = Message(50);
+    QCOMPARE(row.value("id").toInt(), local_id);
+    QCOMPARE(row.value("is_send").toInt(), 1);
+    QCOMPARE(row.value("url").toString(), echo.url);
+    QCOMPARE(row.value("send_date").toString(), QString("2024-05-06T09:00:00"));
+    QVERIFY(probe.receipts.isEmpty());
+
+    // The same user writing from another device is a new message, whatever its local id.
+    ChatMsg phone = echo;
+    phone.message_id = 51;
+    phone.client_code = "phone";
+    probe.Feed(Reply().Add(phone));
+    QCOMPARE(MessageCount(), 2);
+    QCOMPARE(Message(50).value("id").toInt(), local_id);
+
+    // Text goes in as it came, and a message already stored is left alone.
+    ChatMsg quoted = From(2001, 52);
+    quoted.content = "It's \"quoted\" + & 100% 中文 '); DROP TABLE message_all; --";
+    quoted.send_name = "O'Brien";
+    probe.Feed(Reply().Add(quoted));
+    probe.Feed(Reply().Add(quoted));
+    QCOMPARE(MessageCount(), 3);
+    QCOMPARE(Message(52).value("content").toString(), quoted.content);
+    QCOMPARE(Row("SELECT content FROM message_list").value("content").toString(), quoted.content);
+    QCOMPARE(Number(2001), 1);
+    QVERIFY(probe.receipts.isEmpty() && probe.lists.isEmpty() && probe.trays.isEmpty());
+    QCOMPARE(probe.LastPoll().first(), 52);
+}
+
+void TestMsgParse::rejectedElementEndsItsArray() {
+    ParserProbe probe;
+    ChatMsg bad_date = From(2001, 2);
+    bad_date.send_date = "2024-05-06 08:09";
+    QJsonObject bad_type = From(2001, 3).ToJson();
+    bad_type["MsgType"] = "text";
+    QJsonObject bad_log = StatusLog(1, 31, 2001, kUserId, 2);
+    bad_log["LogDate"] = "yesterday";
+    Reply reply;
+    reply.Add(From(2001, 1)).Add(bad_date).Append("M", bad_type).Add(From(2001, 4));
+    reply.Append("NumUpdate", NumUpdate(5, "通知", 1, 1))
+        .Append("NumUpdate", QJsonObject{{"Remind_ID", "6"}})
+        .Append("NumUpdate", NumUpdate(7, "审批", 1, 1));
+    reply.Append("ML", StatusLog(1, 30, 2001, kUserId, 1)).Append("ML", bad_log);
+    reply.Append("B", {{"BellLog_ID", "40"}}).Append("B", {{"BellLog_ID", "x"}});
+    reply.velta["MaxNumUpdateLog_ID"] = "12";
+    probe.Feed(reply);
+    QCOMPARE(MessageCount(), 1);
+    QCOMPARE(Count("SELECT COUNT(*) FROM num_update"), 1);
+    QCOMPARE(probe.LastPoll(), (QList<int>{1, 30, 40, 12}));
+    const QVariantMap saved = Row("SELECT * FROM max_ids");
+    QCOMPARE(saved.value("max_messagelog_id").toInt(), 30);
+    QCOMPARE(saved.value("max_belllog_id").toInt(), 40);
+    QCOMPARE(saved.value("max_numupdatelog_id").toInt(), 12);
+
+    // Not a reply at all: nothing stored, the same position asked for again.
+    probe.Clear();
+    probe.parse.OnHeartBeatMsgToParse("<html>busy</html>");
+    QCOMPARE(probe.LastPoll(), (QList<int>{1, 30, 40, 12}));
+}
+
+void TestMsgParse::failedStatementKeepsThePollPosition() {
+    ParserProbe probe;
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_msg BEFORE INSERT ON message_all WHEN "
+                        "NEW.message_id = 12 BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_row BEFORE INSERT ON message_list WHEN "
+                        "NEW.other_id = 2014 BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    probe.Feed(Reply().Add(From(2011, 11)).Add(From(2012, 12)).Add(From(2013, 13)));
+    QCOMPARE(MessageCount(), 1);
+    QCOMPARE(probe.LastPoll().first(), 11);
+    QCOMPARE(probe.Ints(probe.receipts, 1), QList<int>{11});
+
+    // The message row goes in but its conversation row is refused: neither stays.
+    probe.Feed(Reply().Add(From(2014, 14)));
+    QCOMPARE(MessageCount(), 1);
+    QCOMPARE(Count("SELECT COUNT(*) FROM message_list"), 1);
+    QCOMPARE(probe.LastPoll().first(), 11);
+
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_msg;"));
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_row;"));
+    probe.Feed(Reply().Add(From(2012, 12)).Add(From(2013, 13)).Add(From(2014, 14)));
+    QCOMPARE(MessageCount(), 4);
+    QCOMPARE(probe.LastPoll().first(), 14);
+    QCOMPARE(probe.LastList(), (QStringList{"2014:1:0", "2013:1:1", "2012:1:2", "2011:1:3"}));
+}
+
+void TestMsgParse::storesTheMessageBeforeSending() {
+    ParserProbe probe;
+    probe.Feed(Reply().Add(From(2001, 1)).Add(From(2002, 2)).Add(From(2002, 3)).Add(From(2003, 4)));
+    probe.Clear();
+    const QString text = "It's \"ok\" + & 中文 [微笑]";
+    const int id = probe.Send(2001, 1, 11, text);
+    QCOMPARE(probe.send_requests.at(0), (QList<QVariant>{2001, "李老师", id, 1, text}));
+    QCOMPARE(probe.to_ids.at(0), (QList<QVariant>{2001, id}));
+    const QVariantMap row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", id}});
+    QCOMPARE(row.value("content").toString(), text);
+    QCOMPARE(row.value("url").toString(), QString());
+    QCOMPARE(row.value("client_message_id").toInt(), id);
+    QCOMPARE(row.value("is_send").toInt(), -1);
+    QCOMPARE(row.value("message_id").toInt(), -1);
+    QCOMPARE(row.value("client_code").toString(), Account::DeviceId());
+    QCOMPARE(row.value("user_id").toInt(), kUserId);
+    // The conversation comes to the top and keeps its number.
+    QCOMPARE(probe.LastList(), (QStringList{"2001:1:0", "2003:1:1", "2002:2:2"}));
+
+    const QString path = "/home/t/图 片's.png";
+    const int image = probe.Send(2001, 3, 12, path);
+    const QVariantMap image_row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", image}});
+    QCOMPARE(image_row.value("content").toString(), QString());
+    QCOMPARE(image_row.value("url").toString(), path);
+}
+
+void TestMsgParse::sendResultUpdatesTheRow() {
+    ParserProbe probe;
+    probe.Feed(Reply().Add(From(2001, 40)));
+    const int accepted = probe.Send(2001, 1, 11, "a");
+    const int refused = probe.Send(2001, 1, 12, "b");
+    probe.parse.OnMsgSendReback(accepted, 1, "777");
+    probe.parse.OnMsgSendReback(refused, 0, "对方已不在群内");
+    probe.parse.OnMsgSendReback(9999, 1, "5");
+    QCOMPARE(probe.send_states.size(), 2);
+    QCOMPARE(probe.send_states.at(0), (QList<QVariant>{2001, 11, 1, "777"}));
+    QCOMPARE(probe.send_states.at(1), (QList<QVariant>{2001, 12, 0, "对方已不在群内"}));
+    const QString sql = "SELECT * FROM message_all WHERE id=:id";
+    QCOMPARE(Row(sql, {{"id", accepted}}).value("is_send").toInt(), 1);
+    QCOMPARE(Row(sql, {{"id", accepted}}).value("message_id").toInt(), 777);
+    QCOMPARE(Row(sql, {{"id", refused}}).value("is_send").toInt(), 0);
+
+    // A restart polls on from the last polled message: the id from a send answer that the poll
+    // has not brought back yet would skip messages, the -1 of a refused one repeat them all.
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastPoll().first(), 40);
+}
+
+void TestMsgParse::refusedConversationRowKeepsTheMessage() {
+    ParserProbe probe;
+    probe.Feed(Reply().Add(From(2001, 1)).Add(From(2002, 2)));
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_new BEFORE INSERT ON message_list BEGIN "
+                        "SELECT RAISE(ABORT, 'no'); END;"));
+    QVERIFY(
+        SqlExec::Update("CREATE TRIGGER refuse_top BEFORE UPDATE OF content ON message_list "
+                        "BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    const int to_new = probe.Send(2003, 1, 11, "新");
+    const int to_old = probe.Send(2001, 1, 12, "旧");
+    // Both messages are kept and go out; the list stays as it was, not half moved.
+    QCOMPARE(probe.send_requests.size(), 2);
+    for (int id : {to_new, to_old}) {
+        const QVariantMap row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", id}});
+        QCOMPARE(row.value("client_message_id").toInt(), id);
+        QCOMPARE(row.value("is_send").toInt(), -1);
+    }
+    QCOMPARE(Count("SELECT COUNT(*) FROM message_list"), 2);
+    QCOMPARE(Order(2002), 0);
+    QCOMPARE(Order(2001), 1);
+
+    // The echo of the message writes its conversation row.
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_new;"));
+    QVERIFY(SqlExec::Update("DROP TRIGGER refuse_top;"));
+    ChatMsg echo = From(kUserId, 3);
+    echo.receive_id = 2003;
+    echo.client_message_id = to_new;
+    echo.client_code = Account::DeviceId();
+    probe.Feed(Reply().Add(echo));
+    QCOMPARE(MessageCount(), 4);
+    QCOMPARE(probe.LastList(), (QStringList{"2003:0:0", "2002:1:1", "2001:1:2"}));
+}
+
+void TestMsgParse::groupNamesAreStoredAsGiven() {
+    ParserProbe probe;
+    probe.parse.OnUpdateDBGroupInfo({"300,O'Neil's \"组\"", "bad", "x,无效", "", "301,初一,二班"});
+    probe.parse.OnUpdateDBGroupInfo({"302,旧名", "302,新名字"});
+    const QString sql = "SELECT group_name FROM group_infos WHERE group_id=:id";
+    QCOMPARE(Row(sql, {{"id", 300}}).value("group_name").toString(), QString("O'Neil's \"组\""));
+    QCOMPARE(Row(sql, {{"id", 301}}).value("group_name").toString(), QString("初一,二班"));
+    QCOMPARE(Row(sql, {{"id", 302}}).value("group_name").toString(), QString("新名字"));
+    QCOMPARE(Count("SELECT COUNT(*) FROM group_infos"), 3);
+}
+
+void TestMsgParse::readLogsMarkMessagesAndResetNumbers() {
+    ParserProbe probe;
+    ChatMsg own = From(kUserId, 60);
+    own.receive_id = 2002;
+    probe.Feed(Reply().Add(From(2001, 1)).Add(own));
+    Reply logs;
+    logs.Append("ML", StatusLog(60, 100, kUserId, 2002, 1))
+        .Append("ML", StatusLog(60, 101, kUserId, 2002, 2))
+        .Append("ML", StatusLog(1, 102, 2001, kUserId, 2));
+    probe.Feed(logs);
+    QCOMPARE(Message(60).value("is_read").toInt(), 2);
+    QCOMPARE(Message(1).value("is_read").toInt(), 2);
+    // The other side read one's own message; one's own reading elsewhere clears the number.
+    QCOMPARE(probe.read_marks.size(), 1);
+    QCOMPARE(probe.read_marks.at(0), (QList<QVariant>{2002, 60}));
+    QCOMPARE(probe.LastList(), (QStringList{"2002:0:0", "2001:0:1"}));
+    QCOMPARE(probe.LastBubble(), 0);
+    QCOMPARE(probe.LastPoll(), (QList<int>{60, 102, 0, 0}));
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastPoll(), (QList<int>{60, 102, 0, 0}));
+}
+
+void TestMsgParse::groupReadLogsClearTheGroup() {
+    ParserProbe probe;
+    ChatMsg in_group = From(-2001, 10);
+    in_group.receive_id = -5;
+    in_group.send_id2 = 2001;
+    ChatMsg own_in_group = From(kUserId, 12);
+    own_in_group.receive_id = -5;
+    probe.Feed(Reply().Add(in_group).Add(From(2001, 11)).Add(own_in_group));
+    const auto number = [&probe](int other_id) {
+        for (const QString& entry : probe.LastList())
+            if (entry.section(':', 0, 0).toInt() == other_id)
+                return entry.section(':', 1, 1).toInt();
+        return -1;
+    };
+    QCOMPARE(number(-5), 1);
+    QCOMPARE(number(2001), 1);
+    // A member read one's own message: one's unread number in the group stays.
+    probe.Feed(Reply().Append("ML", StatusLog(12, 200, kUserId, -5, 2)));
+    probe.Feed(Reply().Add(From(2001, 13)));
+    QCOMPARE(number(-5), 1);
+    // The group message read on another device clears the group, not the sender's own chat.
+    probe.Feed(Reply().Append("ML", StatusLog(10, 201, 2001, -5, 2)));
+    QCOMPARE(Message(10).value("is_read").toInt(), 2);
+    QCOMPARE(number(-5), 0);
+    QCOMPARE(number(2001), 2);
+    // The next session shows what is still unread before any news.
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastBubble(), 2);
+}
+
+void TestMsgParse::systemMessagesAreCountedPerCategory() {
+    ParserProbe probe;
+    Reply reply;
+    reply.Append("NumUpdate", NumUpdate(5, "通知公告", 2, 1))
+        .Append("NumUpdate", NumUpdate(6, "广告", 3, 0))
+        .Append("NumUpdate", NumUpdate(8, "日程", 0, 1))
+        .Append("NumUpdate", NumUpdate(9, "审批", 1, 1));
+    reply.Add(SystemMsg(70, 5, "first")).Add(SystemMsg(71, 5, "second"));
+    reply.Add(SystemMsg(72, 6, "hidden")).Add(SystemMsg(73, 8, "")).Add(SystemMsg(74, 9, "ok?"));
+    probe.Feed(reply);
+    // The uncounted category is stored but stays out of the list entry and the system page.
+    QCOMPARE(MessageCount(), 5);
+    QCOMPARE(probe.LastList(), QStringList{"0:4:0"});
+    QCOMPARE(SysEntries(probe.sys_lists), (QStringList{"5:2:second", "8:0:暂无新消息", "9:1:ok?"}));
+    QCOMPARE(probe.trays.last(), (QList<QVariant>{0, 4}));
+
+    // Read receipts of chat messages come back as status logs. The first brings the entry's
+    // number to the counted total; one that leaves the counts as they are does not build the
+    // system page again.
+    probe.Feed(Reply().Add(From(2001, 76)).Add(From(2001, 77)));
+    probe.Feed(Reply().Append("ML", StatusLog(76, 298, 2001, kUserId, 1)));
+    QCOMPARE(probe.sys_counts.last().at(0).toInt(), 3);
+    probe.Feed(Reply().Append("ML", StatusLog(77, 299, 2001, kUserId, 1)));
+    QVERIFY(probe.sys_lists.isEmpty());
+    QVERIFY(probe.sys_counts.isEmpty());
+    QCOMPARE(engine_test::Number(0), 3);
+
+    // Category 9 read: the entry shows the newest message still unread and the total.
+    Reply read;
+    read.Append("NumUpdate", NumUpdate(9, "审批", 0, 1));
+    read.Append("ML", StatusLog(74, 300, 0, kUserId, 2, 3));
+    probe.Feed(read);
+    QCOMPARE(Row("SELECT content FROM message_list").value("content").toString(),
+             QString("second"));
+    QCOMPARE(probe.sys_counts.last().at(0).toInt(), 2);
+    QCOMPARE(probe.LastPoll().at(1), 300);
+
+    Reply read_all;
+    read_all.Append("NumUpdate", NumUpdate(5, "通知公告", 0, 1));
+    read_all.Append("ML", StatusLog(71, 301, 0, kUserId, 2, 3));
+    read_all.Add(SystemMsg(75, 8, ""));
+    probe.Feed(read_all);
+    QCOMPARE(probe.sys_counts.last().at(0).toInt(), 0);
+    QCOMPARE(probe.lists.last().at(0).value<ConnectListItemInfoPointers>().first()->content,
+             QString("暂无新消息"));
+    QCOMPARE(SysEntries(probe.sys_lists), (QStringList{"5:0:second", "9:0:ok?", "8:0:暂无新消息"}));
+}
+
+CORAL_TEST_GUILESS_MAIN(TestMsgParse)
+#include "tst_msgparse.moc"
