@@ -4,10 +4,14 @@
 // message records as the loader hands them over.
 
 #include <QDateTime>
+#include <QFile>
 #include <QImage>
 #include <QString>
+#include <QStringList>
+#include <QTest>
 
 #include "base/Account.h"
+#include "chat/ChatView.h"
 #include "engine/AttachmentPaths.h"
 #include "engine/MessageItemInfo.h"
 #include "tests/engine/EngineTestEnv.h"
@@ -71,10 +75,36 @@ inline QString MediaPath(int msg_type, const QString& name) {
         .arg(Account::MsgPath(), AttachmentPaths::FolderName(msg_type), name);
 }
 
+inline QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline bool SavePicture(const QString& path, const QSize& size, const char* format = "PNG") {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     return image.save(path, format);
+}
+
+// The rows of a conversation as "sep <date>" for a day separator, else "<side> <text>" with ">"
+// for one's own messages.
+inline QStringList Rows(const ChatView* view) {
+    QStringList rows;
+    for (int row = 0; row < view->count(); ++row) {
+        const Bubble* bubble = view->BubbleAt(row);
+        if (bubble->msg_type == Bubble::kSeparator)
+            rows << "sep " + bubble->content;
+        else
+            rows << (bubble->side == Bubble::kRight ? "> " : "< ") + bubble->text;
+    }
+    return rows;
+}
+
+// The widget of `row`, scrolled into sight; null when none appears.
+inline MessageItem* ShownItem(ChatView* view, int row) {
+    view->scrollToItem(view->item(row));
+    return QTest::qWaitFor([&] { return view->ItemAt(row) != nullptr; }) ? view->ItemAt(row)
+                                                                         : nullptr;
 }
 
 }  // namespace chat_test

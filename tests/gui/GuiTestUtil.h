@@ -1,19 +1,25 @@
 #pragma once
 
-// Shared by the widget tests: fresh account folders, stored login settings, and an answerer for
-// the modal windows (message boxes, the unit chooser) that would otherwise block a test.
+// Shared by the widget tests: fresh account folders, stored login settings, the application
+// started on platform-sim, and an answerer for the modal windows (message boxes, the unit
+// chooser) that would otherwise block a test.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
+#include "app/AppController.h"
 #include "base/Account.h"
 #include "base/ConnectionPool.h"
+#include "engine/MsgParse.h"
 #include "tests/support/SimServer.h"
 #include "tests/support/TestHome.h"
 
@@ -45,6 +51,39 @@ inline void RememberDemoUser(const SimServer& sim) {
                               {"unit_history", sim.UnitRecord()},
                               {"Unit_ID", "1001"}});
 }
+
+inline QPushButton* Button(QWidget* window, const char* name) {
+    return window->findChild<QPushButton*>(QLatin1String(name));
+}
+
+// platform-sim with the demo user remembered, and the application started on it.
+struct DemoApp {
+    explicit DemoApp(int hold_ms = 200, int echo_delay_ms = 200) : sim(hold_ms, echo_delay_ms) {
+        RememberDemoUser(sim);
+    }
+    // Starts the application; true once the demo user's main window is there.
+    bool Start() {
+        controller = std::make_unique<AppController>();
+        return QTest::qWaitFor([this] { return controller->MainWindow() != nullptr; }, 20000);
+    }
+    // Waits until the demo history is stored and the poll held, then ends whatever flashing
+    // that history started.
+    bool Settle() {
+        if (!QTest::qWaitFor([this] { return controller->MainWindow() && sim.HeldPolls() == 1; },
+                             20000))
+            return false;
+        // What the parser sent before it asked for the held poll is queued already; the lists
+        // and counts follow a moment later.
+        QTest::qWait(2 * MsgParse::kWidgetDelayMs);
+        QCoreApplication::sendPostedEvents();
+        controller->OnStopFlash();
+        return true;
+    }
+    MainWidget* Main() const { return controller->MainWindow(); }
+
+    SimServer sim;
+    std::unique_ptr<AppController> controller;
+};
 
 // Answers each modal window once as it opens. Message boxes are recorded as "title|text" and
 // closed; any other modal window goes to `handler`.

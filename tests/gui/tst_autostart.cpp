@@ -4,17 +4,31 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/Application.h"
+#include "app/Instance.h"
+#include "app/Launcher.h"
+#include "base/Account.h"
+#include "base/AppInfo.h"
 #include "platform/AutostartXdg.h"
-#include "tests/support/TestMain.h"
+#include "tests/support/TestHome.h"
 
-// Where the autostart entry points, installed and in a build folder, and the launcher that
-// `cmake --install` puts into the bin folder.
+// The start of the program: its folders, the autostart entry it writes and where that entry
+// points, installed and in a build folder, and the launcher that `cmake --install` puts into the
+// bin folder. Builds its own Application, as the program does, so it has no CORAL_TEST_MAIN.
 class TestAutostart : public QObject {
     Q_OBJECT
+public:
+    explicit TestAutostart(Application* app) : app_(app) {}
+
 private slots:
+    void foldersAndAutostartEntry();
+    void firstStartIsQueued();
     void installedProgramStartsThroughLauncher();
     void launcherEntersTheProgramFolder();
     void entryQuotesItsPaths();
+
+private:
+    Application* app_;
 };
 
 namespace {
@@ -30,6 +44,34 @@ bool WriteProgram(const QString& path, const QByteArray& text) {
 }
 
 }  // namespace
+
+void TestAutostart::foldersAndAutostartEntry() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    Launcher::SetupPaths();
+    QCOMPARE(AppInfo::AppPath(), dir.path() + "/");
+    QCOMPARE(AppInfo::ToolsPath(), dir.path() + "/tools/");
+    QCOMPARE(AppInfo::TmpPath(), dir.path() + "/tmp/");
+
+    QFile entry(AutostartXdg::EntryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    QVERIFY(text.startsWith("[Desktop Entry]\n"));
+    QVERIFY(text.contains(
+        QStringLiteral("Exec=\"%1\"\n").arg(QCoreApplication::applicationFilePath())));
+    QVERIFY(text.contains(QStringLiteral("Path=%1/\n").arg(dir.path())));
+}
+
+void TestAutostart::firstStartIsQueued() {
+    Launcher::QueueFirstStart(*app_);
+    QVERIFY(!app_->CurrentInstance());
+    QVERIFY(QTest::qWaitFor([this] { return app_->CurrentInstance() != nullptr; }, 2000));
+    QCOMPARE(Instance::Current(), app_->CurrentInstance());
+    QVERIFY(QFileInfo(Account::UpdatePath()).isDir());
+    QVERIFY(!Account::DeviceId().isEmpty());
+    app_->OnAboutToQuit();
+    QVERIFY(!Instance::Current());
+}
 
 void TestAutostart::installedProgramStartsThroughLauncher() {
     QTemporaryDir prefix;
@@ -77,6 +119,12 @@ void TestAutostart::entryQuotesItsPaths() {
     QVERIFY(text.startsWith("[Desktop Entry]\n"));
 }
 
-CORAL_TEST_MAIN(TestAutostart)
+int main(int argc, char** argv) {
+    TestHome home;
+    QCoreApplication::setApplicationName("Coralbridge");
+    Application app(argc, argv);
+    TestAutostart test(&app);
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_autostart.moc"

@@ -3,81 +3,53 @@
 // read, and a conversation opened from the tray notice loads its history and is read.
 
 #include <QLabel>
-#include <QPushButton>
 #include <QtTest>
-#include <memory>
 
 #include "MainWindowTestUtil.h"
-#include "chat/ChatView.h"
 #include "chat/InputView.h"
-#include "chat/MainWidget.h"
 #include "chat/MessageItem.h"
-#include "chat/MessagePage.h"
-#include "chat/MessagePageMgr.h"
-#include "engine/EngineMetaTypes.h"
 #include "engine/MsgController.h"
 #include "engine/MsgParse.h"
 #include "tests/support/QueuedSpy.h"
-#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
 
-namespace {
-
-constexpr int kLiMing = 10003;
-
-// Rows of a page as "<side> <text>", separators left out.
-QStringList Texts(MessagePage* page) {
-    QStringList texts;
-    for (int row = 0; row < page->View()->count(); ++row) {
-        const Bubble* bubble = page->View()->BubbleAt(row);
-        if (bubble->msg_type != Bubble::kSeparator)
-            texts << QStringLiteral("%1 %2").arg(bubble->side == Bubble::kRight ? ">" : "<",
-                                                 bubble->text);
-    }
-    return texts;
-}
-
-}  // namespace
-
 class TestChatE2e : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        EngineMetaTypes::Register();
-        QVERIFY(sim_.IsRunning());
-    }
-    void init() {
-        main_.reset(ShowMainWindow(sim_));
-        QVERIFY(main_);
-        main_->StartEngine();
-    }
-    void cleanup() { main_.reset(); }
+    void initTestCase() { QVERIFY(w_.Ready()); }
+    void init() { QVERIFY(w_.Open()); }
+    void cleanup() { w_.main.reset(); }
     void typedTextTravelsAndIsAnswered();
     void trayNoticeOpensTheConversation();
     void refusedMessageIsSentAgainInItsPlace();
 
 private:
-    SimServer sim_{2000, 300};
-    std::unique_ptr<MainWidget> main_;
+    SimWindow w_;
 };
 
 void TestChatE2e::typedTextTravelsAndIsAnswered() {
-    QueuedSpy states(main_->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
-    QueuedSpy reads(main_->Engine()->Parse(), &MsgParse::update_msg_is_read);
-    MessagePageMgr* pages = main_->PageMgr();
-    pages->OnConnectItemChanged(kLiMing, "李明");
-    MessagePage* page = pages->Page(kLiMing);
-    QTRY_VERIFY_WITH_TIMEOUT(Texts(page).contains("< 您好，我是李明。给我发消息，我会自动回复。"),
-                             10000);
+    constexpr int kLiMing = 10003;
+    QueuedSpy states(w_.main->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
+    QueuedSpy reads(w_.main->Engine()->Parse(), &MsgParse::update_msg_is_read);
+    MessagePage* page = w_.OpenConversation(kLiMing, "李明");
+    QVERIFY(page);
+    QTRY_VERIFY(Rows(page->View()).contains("< 您好，我是李明。给我发消息，我会自动回复。"));
 
-    const QString typed = "周五 a+b=c & 100% \"引号\" <b>不加粗</b> ";
-    page->Input()->insertPlainText(typed);
-    page->Input()->InsertEmoji("微笑.png");
-    QTest::keyClick(page->Input(), Qt::Key_Return);
-    const QString sent = typed + "[微笑]";
-    QTRY_COMPARE(Texts(page).last(), "> " + sent);
+    // Blanks alone are not sent; Ctrl+Return breaks the line, Return sends.
+    InputView* input = page->Input();
+    input->setPlainText("  ");
+    page->OnSendClicked();
+    input->clear();
+    input->insertPlainText("周五 a+b=c & 100%");
+    QTest::keyClick(input, Qt::Key_Return, Qt::ControlModifier);
+    input->insertPlainText("\"引号\" <b>不加粗</b> ");
+    input->InsertEmoji("微笑.png");
+    QTest::keyClick(input, Qt::Key_Return);
+    const QString sent = "周五 a+b=c & 100%\n\"引号\" <b>不加粗</b> [微笑]";
+    QTRY_COMPARE(Rows(page->View()).last(), "> " + sent);
+    QVERIFY(input->toPlainText().isEmpty());
     QVERIFY(states.waitFor(1, 10000));
     QCOMPARE(states.at(0).at(1).toInt(), 1);
     QCOMPARE(states.at(0).at(2).toInt(), 1);
@@ -87,40 +59,35 @@ void TestChatE2e::typedTextTravelsAndIsAnswered() {
     // 李明 reads it, then answers with the text he received.
     QTRY_VERIFY_WITH_TIMEOUT(!reads.isEmpty(), 10000);
     QCOMPARE(reads.at(0), QVariantList({kLiMing, message_id}));
-    QTRY_COMPARE_WITH_TIMEOUT(Texts(page).last(), "< 收到：" + sent, 10000);
-    const int own_row = Texts(page).lastIndexOf("> " + sent);
-    QVERIFY(own_row >= 0);
-    for (int row = 0; row < page->View()->count(); ++row) {
-        const Bubble* bubble = page->View()->BubbleAt(row);
-        if (bubble->text == sent)
-            QCOMPARE(bubble->state, 2);
-    }
+    QTRY_COMPARE_WITH_TIMEOUT(Rows(page->View()).last(), "< 收到：" + sent, 10000);
+    QCOMPARE(Rows(page->View()).count("> " + sent), 1);
+    const int own_row = Rows(page->View()).indexOf("> " + sent);
+    QCOMPARE(page->View()->BubbleAt(own_row)->state, 2);
     // Shown while open, the answer is read at once.
     QTRY_COMPARE_WITH_TIMEOUT(engine_test::Number(kLiMing), 0, 10000);
+    QCOMPARE(states.size(), 1);
 }
 
 void TestChatE2e::trayNoticeOpensTheConversation() {
-    main_->hide();
+    w_.main->hide();
     QTRY_VERIFY_WITH_TIMEOUT(engine_test::Number(kWangFang) > 0, 10000);
-    main_->OnOpenChatView(kWangFang);
-    QVERIFY(main_->isVisible());
-    MessagePageMgr* pages = main_->PageMgr();
+    w_.main->OnOpenChatView(kWangFang);
+    QVERIFY(w_.main->isVisible());
+    MessagePageMgr* pages = w_.main->PageMgr();
     QCOMPARE(pages->CurrentId(), kWangFang);
     QTRY_VERIFY_WITH_TIMEOUT(
         pages->Page(kWangFang) &&
-            Texts(pages->Page(kWangFang)).contains("< 期中考试的监考表已经发您了，请过目。"),
+            Rows(pages->Page(kWangFang)->View()).contains("< 期中考试的监考表已经发您了，请过目。"),
         10000);
     QCOMPARE(pages->Page(kWangFang)->Title(), QString("王芳"));
     QTRY_COMPARE_WITH_TIMEOUT(engine_test::Number(kWangFang), 0, 10000);
 }
 
 void TestChatE2e::refusedMessageIsSentAgainInItsPlace() {
-    QueuedSpy states(main_->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
-    MessagePageMgr* pages = main_->PageMgr();
-    pages->OnConnectItemChanged(kWangFang, "王芳");
-    MessagePage* page = pages->Page(kWangFang);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->IsEmpty(), 10000);
-    sim_.SetFault("Message_Send", FaultKind::kEid1, 0, 1);
+    QueuedSpy states(w_.main->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
+    MessagePage* page = w_.OpenConversation(kWangFang, "王芳");
+    QVERIFY(page);
+    w_.sim.SetFault("Message_Send", FaultKind::kEid1, 0, 1);
     page->Input()->insertPlainText("第一次没发出去");
     page->OnSendClicked();
     QVERIFY(states.waitFor(1, 10000));
@@ -132,9 +99,9 @@ void TestChatE2e::refusedMessageIsSentAgainInItsPlace() {
     QCOMPARE(engine_test::Count(rows), 1);
 
     QTRY_VERIFY(view->BubbleAt(row)->client_message_id > 0);
-    QTRY_VERIFY(view->ItemAt(row));
-    QTest::mouseRelease(view->ItemAt(row)->findChild<QLabel*>("item_msg_state_lab"),
-                        Qt::LeftButton);
+    MessageItem* item = ShownItem(view, row);
+    QVERIFY(item);
+    QTest::mouseRelease(item->findChild<QLabel*>("item_msg_state_lab"), Qt::LeftButton);
     QVERIFY(states.waitFor(2, 10000));
     QCOMPARE(states.at(1).at(2).toInt(), 1);
     // One row for the message, the one that went through.

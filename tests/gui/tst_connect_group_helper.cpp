@@ -16,12 +16,21 @@ QTreeWidgetItem* Handle(quintptr value) {
     return reinterpret_cast<QTreeWidgetItem*>(value);
 }
 
+quintptr Node(const QVariantList& call) {
+    return reinterpret_cast<quintptr>(call.at(1).value<QTreeWidgetItem*>());
+}
+
 QByteArray Ok(const QJsonValue& records) {
     return Envelope({{"EID", "0"}, {"R", records}});
 }
 
-QStringList Entries(const QSignalSpy& spy) {
-    return spy.isEmpty() ? QStringList() : spy.last().at(0).toStringList();
+QJsonObject Group(const QString& id, const QString& name, const QString& tag = QString()) {
+    return {{"Group_ID", id},           {"GroupName", name}, {"CreateUser_ID", "10001"},
+            {"CreateUserName", "张磊"}, {"Tag", tag},        {"IsShow", "1"}};
+}
+
+QJsonObject Person(const QString& id, const QString& name) {
+    return {{"User_ID", id}, {"UserName", name}};
 }
 
 }  // namespace
@@ -35,20 +44,18 @@ private slots:
 
     void eachNodeAsksItsMethod();
     void repliesComeBackToTheirNode();
-    void unknownRequestNumberGivesNullNode();
-    void organisationReply();
-    void publicGroupsAndMembers();
-    void ownGroupsAndMembers();
-    void discussionGroups();
+    void repliesBecomeEntries();
     void failedRepliesGiveNoEntries();
 
 private:
-    TestHttpServer* server_ = nullptr;
-    ConnectGroupHelper* helper_ = nullptr;
-    QSignalSpy* unit_ = nullptr;
-    QSignalSpy* public_ = nullptr;
-    QSignalSpy* user_ = nullptr;
-    QSignalSpy* discuss_ = nullptr;
+    // The entries of the last tree loaded.
+    QStringList Entries(const QSignalSpy& spy) const {
+        return spy.isEmpty() ? QStringList() : spy.last().at(0).toStringList();
+    }
+
+    std::unique_ptr<TestHttpServer> server_;
+    std::unique_ptr<ConnectGroupHelper> helper_;
+    std::unique_ptr<QSignalSpy> unit_, public_, user_, discuss_;
 };
 
 void TestConnectGroupHelper::initTestCase() {
@@ -56,29 +63,26 @@ void TestConnectGroupHelper::initTestCase() {
 }
 
 void TestConnectGroupHelper::init() {
-    server_ = new TestHttpServer;
+    server_ = std::make_unique<TestHttpServer>();
     QVERIFY(SignIn(server_->Url("/")));
-    helper_ = new ConnectGroupHelper;
-    unit_ = new QSignalSpy(helper_, &ConnectGroupHelper::load_unit_group_tree);
-    public_ = new QSignalSpy(helper_, &ConnectGroupHelper::load_public_group_tree);
-    user_ = new QSignalSpy(helper_, &ConnectGroupHelper::load_user_group_tree);
-    discuss_ = new QSignalSpy(helper_, &ConnectGroupHelper::load_discuss_group_tree);
+    helper_ = std::make_unique<ConnectGroupHelper>();
+    ConnectGroupHelper* helper = helper_.get();
+    unit_ = std::make_unique<QSignalSpy>(helper, &ConnectGroupHelper::load_unit_group_tree);
+    public_ = std::make_unique<QSignalSpy>(helper, &ConnectGroupHelper::load_public_group_tree);
+    user_ = std::make_unique<QSignalSpy>(helper, &ConnectGroupHelper::load_user_group_tree);
+    discuss_ = std::make_unique<QSignalSpy>(helper, &ConnectGroupHelper::load_discuss_group_tree);
 }
 
 void TestConnectGroupHelper::cleanup() {
-    delete unit_;
-    delete public_;
-    delete user_;
-    delete discuss_;
-    delete helper_;
-    delete server_;
+    helper_.reset();
+    server_.reset();
 }
 
 void TestConnectGroupHelper::eachNodeAsksItsMethod() {
-    QSignalSpy ready(helper_, &ConnectGroupHelper::ready_to_req);
+    QSignalSpy ready(helper_.get(), &ConnectGroupHelper::ready_to_req);
     helper_->OnStart();
     QCOMPARE(ready.size(), 1);
-    QSignalSpy received(server_, &TestHttpServer::received);
+    QSignalSpy received(server_.get(), &TestHttpServer::received);
     ConnectGroupHelper& helper = *helper_;
     const QList<std::function<void()>> asks = {
         [&] { helper.LoadUnitGroupInfo("0", Handle(8)); },
@@ -114,92 +118,66 @@ void TestConnectGroupHelper::eachNodeAsksItsMethod() {
 
 void TestConnectGroupHelper::repliesComeBackToTheirNode() {
     helper_->OnStart();
-    server_->ReplyFor("group_id=201", 200,
-                      Ok(QJsonArray{QJsonObject{{"User_ID", "10004"}, {"UserName", "赵丽"}}}));
-    server_->ReplyFor("group_id=202", 200,
-                      Ok(QJsonArray{QJsonObject{{"User_ID", "10010"}, {"UserName", "黄伟"}}}));
+    server_->ReplyFor("group_id=201", 200, Ok(QJsonArray{Person("10004", "赵丽")}));
+    server_->ReplyFor("group_id=202", 200, Ok(QJsonArray{Person("10010", "黄伟")}));
     helper_->LoadUserGroupInfo("-201", Handle(0x1230));
     helper_->LoadUserGroupInfo("-202", Handle(0x4560));
     QTRY_COMPARE(user_->size(), 2);
     QMap<quintptr, QStringList> nodes;
     for (const auto& call : *user_)
-        nodes.insert(reinterpret_cast<quintptr>(call.at(1).value<QTreeWidgetItem*>()),
-                     call.at(0).toStringList());
+        nodes.insert(Node(call), call.at(0).toStringList());
     QCOMPARE(nodes,
              (QMap<quintptr, QStringList>{{0x1230, {"10004,赵丽"}}, {0x4560, {"10010,黄伟"}}}));
-}
 
-void TestConnectGroupHelper::unknownRequestNumberGivesNullNode() {
-    helper_->OnStart();
+    // A request number is routed once, then forgotten; an unknown one gives no node.
     const QByteArray reply = Ok(QJsonObject{{"ID", "-11"}, {"Name", "校长室"}});
     server_->Reply(200, reply);
-    // Request number 1 is routed to its node, then forgotten.
     helper_->LoadUnitGroupInfo("0", Handle(0x77));
     QTRY_COMPARE(unit_->size(), 1);
-    helper_->OnReply(ConnectGroupHelper::kOrgAndUser, true, reply, 1);
+    QCOMPARE(Node(unit_->at(0)), quintptr(0x77));
+    helper_->OnReply(ConnectGroupHelper::kOrgAndUser, true, reply, 3);
     helper_->OnReply(ConnectGroupHelper::kOrgAndUser, true, reply, 99);
     QCOMPARE(unit_->size(), 3);
-    QCOMPARE(reinterpret_cast<quintptr>(unit_->at(0).at(1).value<QTreeWidgetItem*>()),
-             quintptr(0x77));
-    QCOMPARE(unit_->at(1).at(1).value<QTreeWidgetItem*>(), nullptr);
-    QCOMPARE(unit_->at(2).at(1).value<QTreeWidgetItem*>(), nullptr);
+    QCOMPARE(Node(unit_->at(1)), quintptr(0));
+    QCOMPARE(Node(unit_->at(2)), quintptr(0));
     QCOMPARE(unit_->at(2).at(0).toStringList(), QStringList({"-11,校长室"}));
 }
 
-void TestConnectGroupHelper::organisationReply() {
-    emit helper_->unit_group_info_ready(
+void TestConnectGroupHelper::repliesBecomeEntries() {
+    ConnectGroupHelper* helper = helper_.get();
+    emit helper->unit_group_info_ready(
         Ok(QJsonArray{QJsonObject{{"ID", "-141"}, {"Name", "语文组"}},
                       QJsonObject{{"ID", "10004"}, {"Name", "赵丽"}}}),
         Handle(1));
     QCOMPARE(Entries(*unit_), QStringList({"-141,语文组", "10004,赵丽"}));
     // One record alone comes as an object.
-    emit helper_->unit_group_info_ready(Ok(QJsonObject{{"ID", "10007"}, {"Name", "吴军"}}),
-                                        Handle(1));
+    emit helper->unit_group_info_ready(Ok(QJsonObject{{"ID", "10007"}, {"Name", "吴军"}}),
+                                       Handle(1));
     QCOMPARE(Entries(*unit_), QStringList({"10007,吴军"}));
-}
 
-void TestConnectGroupHelper::publicGroupsAndMembers() {
-    const QJsonObject group{{"Group_ID", "101"},
-                            {"GroupName", "全体教师群"},
-                            {"CreateUser_ID", "10001"},
-                            {"CreateUserName", "张磊"},
-                            {"Tag", "全校"},
-                            {"IsShow", "1"}};
-    QJsonObject negated = group;
-    negated["Group_ID"] = "-102";
-    negated["GroupName"] = "教研组长群";
-    negated["Tag"] = "";
-    emit helper_->public_group_info_ready(Ok(QJsonArray{group, negated}), Handle(1));
+    // Groups get their "-" once; members of a group come as ID and Name.
+    emit helper->public_group_info_ready(
+        Ok(QJsonArray{Group("101", "全体教师群", "全校"), Group("-102", "教研组长群")}), Handle(1));
     QCOMPARE(Entries(*public_),
              QStringList({"-101,全体教师群,10001,张磊,全校,1", "-102,教研组长群,10001,张磊,,1"}));
-    emit helper_->public_group_info_ready(
+    emit helper->public_group_info_ready(
         Ok(QJsonArray{QJsonObject{{"ID", "10002"}, {"Name", "王芳"}}, QJsonObject{{"Other", "x"}}}),
         Handle(1));
     QCOMPARE(Entries(*public_), QStringList({"10002,王芳"}));
-    emit helper_->public_group_info_ready(Ok(group), Handle(1));
-    QCOMPARE(Entries(*public_).size(), 1);
-}
+    emit helper->public_group_info_ready(Ok(Group("101", "全体教师群")), Handle(1));
+    QCOMPARE(Entries(*public_), QStringList({"-101,全体教师群,10001,张磊,,1"}));
 
-void TestConnectGroupHelper::ownGroupsAndMembers() {
-    emit helper_->user_group_info_ready(Ok(QJsonArray{QJsonObject{{"Group_ID", "201"},
-                                                                  {"GroupName", "三年级备课组"},
-                                                                  {"CreateUser_ID", "10001"},
-                                                                  {"CreateUserName", "张磊"},
-                                                                  {"Tag", ""},
-                                                                  {"IsShow", "1"}}}),
-                                        Handle(1), false);
+    emit helper->user_group_info_ready(Ok(QJsonArray{Group("201", "三年级备课组")}), Handle(1),
+                                       false);
     QCOMPARE(Entries(*user_), QStringList({"-201,三年级备课组,10001,张磊,,1"}));
     // Members lacking a value are left out.
-    emit helper_->user_group_info_ready(
-        Ok(QJsonArray{QJsonObject{{"User_ID", "10004"}, {"UserName", "赵丽"}},
-                      QJsonObject{{"User_ID", "10005"}}, QJsonObject{{"UserName", "无名"}},
-                      QJsonObject{}, QJsonObject{{"User_ID", "10009"}, {"UserName", "陈静"}}}),
+    emit helper->user_group_info_ready(
+        Ok(QJsonArray{Person("10004", "赵丽"), QJsonObject{{"User_ID", "10005"}},
+                      QJsonObject{{"UserName", "无名"}}, QJsonObject{}, Person("10009", "陈静")}),
         Handle(1), true);
     QCOMPARE(Entries(*user_), QStringList({"10004,赵丽", "10009,陈静"}));
-}
 
-void TestConnectGroupHelper::discussionGroups() {
-    emit helper_->discuss_group_info_ready(
+    emit helper->discuss_group_info_ready(
         Ok(QJsonArray{QJsonObject{{"Group_ID", "-301"}, {"GroupName", "运动会筹备讨论组"}},
                       QJsonObject{{"Group_ID", "302"}, {"GroupName", "期末考试讨论组"}},
                       QJsonObject{{"Group_ID", "303"}}}),

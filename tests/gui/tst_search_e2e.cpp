@@ -4,17 +4,10 @@
 
 #include <QLineEdit>
 #include <QtTest>
-#include <memory>
 
 #include "MainWindowTestUtil.h"
-#include "chat/ChatView.h"
-#include "chat/MainWidget.h"
-#include "chat/MessagePage.h"
-#include "chat/MessagePageMgr.h"
-#include "engine/EngineMetaTypes.h"
 #include "login/SearchBox.h"
 #include "login/SearchResults.h"
-#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
@@ -48,21 +41,12 @@ QSet<int> GroupsShown(const SearchResults* results) {
 class TestSearchE2e : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        EngineMetaTypes::Register();
-        QVERIFY(sim_.IsRunning());
-    }
-    void init() {
-        main_.reset(ShowMainWindow(sim_));
-        QVERIFY(main_);
-        main_->StartEngine();
-    }
-    void cleanup() { main_.reset(); }
+    void initTestCase() { QVERIFY(w_.Ready()); }
+    void init() { QVERIFY(w_.Open()); }
     void searchFindsTheDemoMessagesAndOpensOne();
 
 private:
-    SimServer sim_{2000, 300};
-    std::unique_ptr<MainWidget> main_;
+    SimWindow w_;
 };
 
 void TestSearchE2e::searchFindsTheDemoMessagesAndOpensOne() {
@@ -70,11 +54,12 @@ void TestSearchE2e::searchFindsTheDemoMessagesAndOpensOne() {
         engine_test::Count("SELECT COUNT(*) FROM message_all WHERE content = :text",
                            {{"text", kWanted}}),
         1, 15000);
-    auto* box = main_->findChild<SearchBox*>();
-    auto* results = main_->findChild<SearchResults*>();
+    MainWidget* main = w_.main.get();
+    auto* box = main->findChild<SearchBox*>();
+    auto* results = main->findChild<SearchResults*>();
     QVERIFY(box && results);
-    main_->activateWindow();
-    QTest::keyClick(main_.get(), Qt::Key_F, Qt::ControlModifier);
+    main->activateWindow();
+    QTest::keyClick(main, Qt::Key_F, Qt::ControlModifier);
     QTRY_VERIFY(box->Edit()->hasFocus());
     box->Edit()->insert("期末");
 
@@ -89,7 +74,7 @@ void TestSearchE2e::searchFindsTheDemoMessagesAndOpensOne() {
     results->scrollToItem(results->item(row));
     QTest::mouseClick(results->viewport(), Qt::LeftButton, {},
                       results->visualItemRect(results->item(row)).center());
-    MessagePageMgr* pages = main_->PageMgr();
+    MessagePageMgr* pages = main->PageMgr();
     QCOMPARE(pages->CurrentId(), kExamGroup);
     QTRY_VERIFY_WITH_TIMEOUT(pages->Page(kExamGroup)->View()->HighlightedRow() >= 0, 10000);
     ChatView* view = pages->Page(kExamGroup)->View();

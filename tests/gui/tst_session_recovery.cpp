@@ -7,8 +7,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QtTest>
 
 #include "GuiTestUtil.h"
@@ -17,7 +15,6 @@
 #include "base/SqlExec.h"
 #include "chat/MainWidget.h"
 #include "login/Login.h"
-#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace gui_test;
@@ -26,15 +23,6 @@ namespace {
 
 const char kPoll[] = "Message_GetByMaxID2";
 const char kLoginUser[] = "LoginUser";
-
-QPushButton* LoginButton(Login* login) {
-    return login->findChild<QPushButton*>(QStringLiteral("login_btn"));
-}
-
-// Logged in, the demo history stored and the poll held by the server.
-bool Settled(SimServer& sim, AppController& controller) {
-    return QTest::qWaitFor([&] { return controller.MainWindow() && sim.HeldPolls() == 1; }, 15000);
-}
 
 int Stored(const QList<qint64>& ids) {
     int found = 0;
@@ -65,11 +53,11 @@ void TestSessionRecovery::init() {
 }
 
 void TestSessionRecovery::lostSessionLogsInByItselfWhileTheServerIsAway() {
-    SimServer sim(500, 300);
-    RememberDemoUser(sim);
+    DemoApp app(500, 300);
+    SimServer& sim = app.sim;
     ModalAnswerer answerer;
-    AppController controller;
-    QVERIFY(Settled(sim, controller));
+    QVERIFY(app.Start() && app.Settle());
+    AppController& controller = *app.controller;
     QPointer<MainWidget> first = controller.MainWindow();
 
     // The next poll says the session is gone, and the first two logins meet a broken server.
@@ -79,8 +67,9 @@ void TestSessionRecovery::lostSessionLogsInByItselfWhileTheServerIsAway() {
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 10000);
     Login* login = controller.LoginWindow();
     QVERIFY(login && login->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(LoginButton(login)->text(), QString("正在等待服务器，点击立即重试"),
-                              5000);
+    QVERIFY(!controller.Tray()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(Button(login, "login_btn")->text(),
+                              QString("正在等待服务器，点击立即重试"), 5000);
     ids << sim.SendChat("wangfang", "zhanglei", "服务器恢复前");
     QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow() && controller.MainWindow()->isVisible(),
                              15000);
@@ -91,49 +80,57 @@ void TestSessionRecovery::lostSessionLogsInByItselfWhileTheServerIsAway() {
 
     // Lost again at once: the login waits a moment before trying.
     QPointer<MainWidget> second = controller.MainWindow();
-    QVERIFY(Settled(sim, controller));
+    QVERIFY(app.Settle());
     sim.SetFault(kPoll, FaultKind::kEid1, 0, 1);
     ids << sim.SendChat("wangfang", "zhanglei", "又一次中断");
     QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 10000);
-    QCOMPARE(LoginButton(controller.LoginWindow())->text(), QString("稍后自动登录，点击立即登录"));
+    QCOMPARE(Button(controller.LoginWindow(), "login_btn")->text(),
+             QString("稍后自动登录，点击立即登录"));
     QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow() && controller.MainWindow()->isVisible(),
                              15000);
     QTRY_COMPARE_WITH_TIMEOUT(Stored(ids), 3, 10000);
-    delete controller.MainWindow();
 }
 
-// The user chose to change the unit: the remembered password is not used by itself. The first
-// login request is the user's click, which meets the one failure the server has in store.
+// The user chose to change the unit: the old window and tray go, and the remembered password
+// is not used by itself. The first login request is the user's click, which meets the one
+// failure the server has in store; the next click builds a new window and tray.
 void TestSessionRecovery::changingUnitLeavesTheLoginToTheUser() {
-    SimServer sim(500, 300);
-    RememberDemoUser(sim);
+    DemoApp app(500, 300);
     ModalAnswerer answerer;
-    AppController controller;
-    QVERIFY(Settled(sim, controller));
-    sim.SetFault(kLoginUser, FaultKind::kStatus, 503, 1);
+    QVERIFY(app.Start() && app.Settle());
+    AppController& controller = *app.controller;
+    QPointer<MainWidget> first_main = controller.MainWindow();
+    QPointer<CustomSysTray> first_tray = controller.Tray();
+    app.sim.SetFault(kLoginUser, FaultKind::kStatus, 503, 1);
     controller.TrayMenu()->actions().first()->trigger();
+    QVERIFY(!first_tray->isVisible());
     Login* login = controller.LoginWindow();
     QVERIFY(login->isVisible());
-    QCOMPARE(LoginButton(login)->text(), QString("登录"));
-    LoginButton(login)->click();
+    QTRY_VERIFY(first_main.isNull());
+    QVERIFY(!Button(login, "login_btn")->isDown());
+    QCOMPARE(Button(login, "login_btn")->text(), QString("登录"));
+    Button(login, "login_btn")->click();
     QTRY_COMPARE(answerer.Boxes(), QStringList{"提示|登录失败: 503"});
     QVERIFY(login->isVisible());
-    delete login;
+
+    QTRY_VERIFY(Button(login, "login_btn")->isEnabled());
+    Button(login, "login_btn")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controller.MainWindow(), 20000);
+    QVERIFY(controller.MainWindow()->isVisible());
+    QVERIFY(controller.Tray() && controller.Tray()->isVisible());
+    QVERIFY(first_tray.isNull() || !first_tray->isVisible());
 }
 
 void TestSessionRecovery::failingPollsShowAReconnectingNote() {
-    SimServer sim(500, 300);
-    RememberDemoUser(sim);
-    AppController controller;
-    QVERIFY(Settled(sim, controller));
-    QLabel* note = controller.MainWindow()->findChild<QLabel*>("reconnect_lab");
+    DemoApp app(500, 300);
+    QVERIFY(app.Start() && app.Settle());
+    QLabel* note = app.Main()->findChild<QLabel*>("reconnect_lab");
     QVERIFY(note && note->isHidden());
-    sim.SetFault(kPoll, FaultKind::kDrop, 0, 2);
-    const qint64 id = sim.SendChat("wangfang", "zhanglei", "断线时发来");
+    app.sim.SetFault(kPoll, FaultKind::kDrop, 0, 2);
+    const qint64 id = app.sim.SendChat("wangfang", "zhanglei", "断线时发来");
     QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(note->isHidden(), 15000);
     QCOMPARE(Stored({id}), 1);
-    delete controller.MainWindow();
 }
 
 void TestSessionRecovery::unstoredRepliesAreToldOnce() {
@@ -150,8 +147,7 @@ void TestSessionRecovery::unstoredRepliesAreToldOnce() {
 }
 
 void TestSessionRecovery::damagedMessageFileIsReplacedAndTold() {
-    SimServer sim(500, 300);
-    RememberDemoUser(sim);
+    DemoApp app(500, 300);
     const QString folder = Account::DataRoot() + "/account/zhanglei/1001";
     QDir().mkpath(folder);
     QFile damaged(folder + "/msg.db");
@@ -160,15 +156,13 @@ void TestSessionRecovery::damagedMessageFileIsReplacedAndTold() {
     damaged.close();
 
     ModalAnswerer answerer;
-    AppController controller;
-    QVERIFY(Settled(sim, controller));
+    QVERIFY(app.Start() && app.Settle());
     QCOMPARE(answerer.Boxes().size(), 1);
     QVERIFY(answerer.Boxes().first().startsWith("提示|本地消息记录文件已损坏"));
     QVERIFY(answerer.Boxes().first().contains(QDir::toNativeSeparators(folder)));
     // The history comes back from the server into the new file.
     QVERIFY(SqlExec::SelectInt("SELECT COUNT(*) FROM message_all") > 0);
     QCOMPARE(QDir(folder).entryList({"msg-damaged-*.db"}).size(), 1);
-    delete controller.MainWindow();
 }
 
 CORAL_TEST_MAIN(TestSessionRecovery)

@@ -10,21 +10,16 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QtTest>
-#include <memory>
 
 #include "GuiTestUtil.h"
 #include "MainWindowTestUtil.h"
 #include "base/SqlExec.h"
-#include "chat/MainWidget.h"
 #include "chat/MessageItemSys.h"
-#include "chat/MessagePageMgr.h"
 #include "chat/MessagePageSys.h"
-#include "engine/EngineMetaTypes.h"
 #include "engine/ExternalLink.h"
 #include "engine/MsgController.h"
 #include "engine/MsgParse.h"
 #include "tests/support/QueuedSpy.h"
-#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
@@ -83,33 +78,30 @@ class TestSysE2e : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        EngineMetaTypes::Register();
-        QVERIFY(sim_.IsRunning());
+        QVERIFY(w_.Ready());
         QDesktopServices::setUrlHandler("http", &links_, "Open");
     }
     void init() {
         gui_test::ResetAccounts();
         links_.urls.clear();
-        main_.reset(ShowMainWindow(sim_));
-        QVERIFY(main_);
+        QVERIFY(w_.Open(false));
     }
-    void cleanup() { main_.reset(); }
+    void cleanup() { w_.main.reset(); }
     void reminderShowsCountsAndOpensItsPage();
     void everyAddressIsAPage();
 
 private:
-    SimServer sim_{2000, 300};
+    SimWindow w_;
     LinkCatcher links_;
-    std::unique_ptr<MainWidget> main_;
 };
 
 void TestSysE2e::reminderShowsCountsAndOpensItsPage() {
-    QueuedSpy fixes(main_->Engine()->Parse(), &MsgParse::fix_sys_msg_count_ui);
-    main_->StartEngine();
-    MessagePageSys* page = main_->PageMgr()->SysPage();
+    QueuedSpy fixes(w_.main->Engine()->Parse(), &MsgParse::fix_sys_msg_count_ui);
+    w_.main->StartEngine();
+    MessagePageSys* page = w_.main->PageMgr()->SysPage();
     QTRY_VERIFY_WITH_TIMEOUT(RowOf(page, 9701), 10000);
-    const qint64 id = sim_.Remind("zhanglei", 9417, "关于期末考试安排的通知",
-                                  "Web/Notice/NoticeView.aspx?Notice_ID=401");
+    const qint64 id = w_.sim.Remind("zhanglei", 9417, "关于期末考试安排的通知",
+                                    "Web/Notice/NoticeView.aspx?Notice_ID=401");
     QVERIFY(id > 0);
     QTRY_VERIFY_WITH_TIMEOUT(
         Label(RowOf(page, 9417), "short_msg_lab")->toolTip() == "关于期末考试安排的通知" ||
@@ -129,11 +121,11 @@ void TestSysE2e::reminderShowsCountsAndOpensItsPage() {
     QVERIFY(total >= 2);
     QTRY_COMPARE(engine_test::Number(0), total);
 
-    main_->PageMgr()->OnConnectItemChanged(0, "系统消息");
+    w_.main->PageMgr()->OnConnectItemChanged(0, "系统消息");
     Click(page, 9417);
     QTRY_COMPARE(links_.urls.size(), 1);
     QCOMPARE(links_.urls.at(0).toString(QUrl::None),
-             sim_.UnitBase() + "//Web/Notice/NoticeView.aspx?Notice_ID=401");
+             w_.sim.UnitBase() + "//Web/Notice/NoticeView.aspx?Notice_ID=401");
 
     gui_test::ModalAnswerer answerer;
     Click(page, 9421);
@@ -147,7 +139,7 @@ void TestSysE2e::reminderShowsCountsAndOpensItsPage() {
 }
 
 void TestSysE2e::everyAddressIsAPage() {
-    main_->StartEngine();
+    w_.main->StartEngine();
     const QString stored = "SELECT COUNT(*) FROM message_all WHERE other_id = 0";
     QTRY_VERIFY_WITH_TIMEOUT(engine_test::Count(stored) >= 28, 10000);
     const QList<QVariantMap> reminders = SqlExec::SelectRows(
@@ -162,7 +154,7 @@ void TestSysE2e::everyAddressIsAPage() {
             if (path.isEmpty())
                 continue;
             QByteArray body;
-            const QString link = ExternalLink::LinkFor(sim_.UnitBase(), path);
+            const QString link = ExternalLink::LinkFor(w_.sim.UnitBase(), path);
             QCOMPARE(Get(link, &body), 200);
             QVERIFY2(body.contains("<h1>"), qPrintable(link));
             ++pages;

@@ -3,25 +3,29 @@
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QtTest>
 
+#include "GuiTestUtil.h"
 #include "tests/support/QueuedSpy.h"
 #include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
+#include "app/Instance.h"
 #include "app/LocalUpdateCheck.h"
 #include "base/Account.h"
 #include "base/AppInfo.h"
 #include "base/Json.h"
 #include "base/UpdateFiles.h"
 #include "engine/UpdateDownload.h"
+#include "login/Login.h"
+
+using namespace gui_test;
 
 // Both halves of the update: the download while the main window runs, the offer at the next
-// start.
+// start, where an accepted installer ends the start before any window.
 class TestUpdate : public QObject {
     Q_OBJECT
 private slots:
@@ -35,20 +39,18 @@ private slots:
     void cutDownloadLeavesNoInstaller();
     void demoVersionHasAnInstaller();
     void offerNeedsInstallerReplyAndNoMarker();
-    void declinedOfferKeepsTheFiles();
-    void acceptedInstallerIsMadeRunnableAndStarted();
+    void acceptedInstallerEndsTheStart();
+    void otherwiseTheLoginComes_data();
+    void otherwiseTheLoginComes();
 
 private:
     // One download cycle on a thread of its own, as the main window runs it.
     bool RunCycle();
     void WriteUpdateFiles(const QString& version, const QByteArray& installer = "installer");
-    // Answers the next message box with `button`; records its text.
-    void AnswerNextBox(QMessageBox::StandardButton button);
     QStringList UpdateFolder() const;
 
     std::unique_ptr<SimServer> sim_;
     std::unique_ptr<QTemporaryDir> app_dir_;
-    QString box_text_;
 };
 
 namespace {
@@ -62,6 +64,17 @@ void Write(const QString& path, const QByteArray& data) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(data);
+}
+
+const QString kOffer = QStringLiteral("提示|更新到最新版本?");
+
+QList<Login*> VisibleLogins() {
+    QList<Login*> logins;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* login = qobject_cast<Login*>(widget); login && login->isVisible())
+            logins.append(login);
+    }
+    return logins;
 }
 
 // A vendor host that answers the version check and then cuts the installer off halfway.
@@ -93,6 +106,9 @@ private:
 }  // namespace
 
 void TestUpdate::init() {
+    // A closing box must not post a quit that a later case's event loop would take.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ResetAccounts();
     sim_ = std::make_unique<SimServer>();
     QVERIFY(sim_->IsRunning());
     AppInfo::SetVendorHost(sim_->VendorHost());
@@ -103,10 +119,10 @@ void TestUpdate::init() {
     QDir update(Account::UpdatePath());
     update.removeRecursively();
     QDir().mkpath(Account::UpdatePath());
-    box_text_.clear();
 }
 
 void TestUpdate::cleanup() {
+    qDeleteAll(VisibleLogins());
     sim_.reset();
     app_dir_.reset();
 }
@@ -131,20 +147,6 @@ void TestUpdate::WriteUpdateFiles(const QString& version, const QByteArray& inst
           QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"%1","Url":"x.exe"}}})")
               .arg(version)
               .toUtf8());
-}
-
-void TestUpdate::AnswerNextBox(QMessageBox::StandardButton button) {
-    auto* timer = new QTimer(this);
-    timer->setInterval(20);
-    connect(timer, &QTimer::timeout, this, [this, timer, button] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        box_text_ = box->windowTitle() + QLatin1Char('|') + box->text();
-        timer->deleteLater();
-        box->button(button)->click();
-    });
-    timer->start();
 }
 
 QStringList TestUpdate::UpdateFolder() const {
@@ -223,6 +225,8 @@ void TestUpdate::demoVersionHasAnInstaller() {
 }
 
 void TestUpdate::offerNeedsInstallerReplyAndNoMarker() {
+    ModalAnswerer answerer;
+    answerer.PressOnBoxes(QMessageBox::No);
     WriteUpdateFiles("2.0.9");
     QCOMPARE(LocalUpdateCheck::Run(), QString());
 
@@ -233,30 +237,49 @@ void TestUpdate::offerNeedsInstallerReplyAndNoMarker() {
 
     QFile::remove(UpdateFiles::ReplyPath());
     QCOMPARE(LocalUpdateCheck::Run(), QString());
-    QVERIFY(box_text_.isEmpty());
+    QVERIFY(answerer.Boxes().isEmpty());
 
+    // Declined, the files stay for the next start.
     WriteUpdateFiles("2.0.19");
-    AnswerNextBox(QMessageBox::Yes);
-    QCOMPARE(LocalUpdateCheck::Run(), UpdateFiles::InstallerPath());
-    QCOMPARE(box_text_, QStringLiteral("提示|更新到最新版本?"));
-}
-
-void TestUpdate::declinedOfferKeepsTheFiles() {
-    WriteUpdateFiles("2.0.19");
-    AnswerNextBox(QMessageBox::No);
     QCOMPARE(LocalUpdateCheck::Run(), QStringLiteral("dont_update"));
     QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
+    answerer.PressOnBoxes(QMessageBox::Yes);
+    QCOMPARE(LocalUpdateCheck::Run(), UpdateFiles::InstallerPath());
+    QCOMPARE(answerer.Boxes(), QStringList({kOffer, kOffer}));
 }
 
-void TestUpdate::acceptedInstallerIsMadeRunnableAndStarted() {
-    const QString ran = app_dir_->filePath("installer-ran");
-    WriteUpdateFiles("2.0.19",
-                     QStringLiteral("#!/bin/sh\necho started > '%1'\n").arg(ran).toUtf8());
-    const QString installer = UpdateFiles::InstallerPath();
-    QVERIFY(!(QFile::permissions(installer) & QFile::ExeOwner));
-    QVERIFY(LocalUpdateCheck::StartInstaller(installer));
-    QVERIFY(QFile::permissions(installer) & QFile::ExeOwner);
-    QTRY_COMPARE(ReadAll(ran), QByteArray("started\n"));
+// Written without its executable bit, the installer is made runnable and started.
+void TestUpdate::acceptedInstallerEndsTheStart() {
+    WriteUpdateFiles("2.0.19", "#!/bin/sh\necho ran > \"$0.ran\"\n");
+    ModalAnswerer answerer;
+    answerer.PressOnBoxes(QMessageBox::Yes);
+    Instance instance;
+    QCOMPARE(RunUntilQuit([&instance] { instance.Start(); }), 0);
+    QCOMPARE(answerer.Boxes(), QStringList{kOffer});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(UpdateFiles::InstallerPath() + ".ran"), 20000);
+    QVERIFY(VisibleLogins().isEmpty());
+}
+
+void TestUpdate::otherwiseTheLoginComes_data() {
+    QTest::addColumn<QByteArray>("installer");  // empty: nothing downloaded
+    QTest::addColumn<int>("answer");
+    QTest::newRow("no update") << QByteArray() << int(QMessageBox::NoButton);
+    QTest::newRow("declined") << QByteArray("#!/bin/sh\n") << int(QMessageBox::No);
+    QTest::newRow("installer cannot start") << QByteArray("no program") << int(QMessageBox::Yes);
+}
+
+void TestUpdate::otherwiseTheLoginComes() {
+    QFETCH(QByteArray, installer);
+    QFETCH(int, answer);
+    if (!installer.isEmpty())
+        WriteUpdateFiles("2.0.19", installer);
+    ModalAnswerer answerer;
+    answerer.PressOnBoxes(QMessageBox::StandardButton(answer));
+    Instance instance;
+    instance.Start();
+    QCOMPARE(answerer.Boxes(), installer.isEmpty() ? QStringList() : QStringList{kOffer});
+    // A started installer would have ended the start before the login window.
+    QCOMPARE(VisibleLogins().size(), 1);
 }
 
 CORAL_TEST_MAIN(TestUpdate)
