@@ -73,6 +73,10 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     const ReplyOutcome outcome = storer.Store(reply);
     if (reply.messages.size() <= FreshMessages::kMaxReply)
         SendFresh(outcome);
+    // After the open page has its records: one statement for the whole reply, in a transaction
+    // of its own. Rows it misses are searched without the index until the next reply takes them.
+    if (!SearchIndex::CatchUp())
+        qDebug().noquote() << "!!! MsgParse: messages not added to the search index";
     EmitOutcome(outcome);
     if (index_builder_ && !reply.IsEmpty())
         index_builder_->MakeWay();

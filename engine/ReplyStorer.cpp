@@ -4,7 +4,6 @@
 
 #include "ConnectListStore.h"
 #include "MessageStore.h"
-#include "SearchIndex.h"
 #include "SysMsgStore.h"
 #include "base/SqlExec.h"
 
@@ -29,10 +28,6 @@ ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
     ApplyStatusLogs(reply.status_logs);
     if (!SysMsgStore::SavePosition(*position_))
         outcome_.store_failed = true;
-    // Last in the transaction, one statement for the whole reply. Rows it misses are searched
-    // without the index until the next reply takes them.
-    if (!SearchIndex::CatchUp())
-        qDebug().noquote() << "!!! MsgParse: messages not added to the search index";
     if (in_transaction && !SqlExec::Commit()) {
         // Nothing of this reply reached the file: ask for all of it again.
         qDebug().noquote() << "!!! MsgParse: poll reply not stored, commit failed";
