@@ -92,14 +92,14 @@ QVariantMap SqlExec::SelectRow(const QString& sql, const SqlParams& params) {
     return rows.isEmpty() ? QVariantMap() : rows.first();
 }
 
+// Kept prepared like any statement: the driver's transaction() prepares "BEGIN" anew each time,
+// a good part of storing one message.
 bool SqlExec::Begin() {
-    QSqlDatabase db = ConnectionPool::Instance()->OpenConnection();
-    return db.isValid() && db.transaction();
+    return Update(QStringLiteral("BEGIN;"));
 }
 
 bool SqlExec::Commit() {
-    QSqlDatabase db = ConnectionPool::Instance()->OpenConnection();
-    return db.isValid() && db.commit();
+    return Update(QStringLiteral("COMMIT;"));
 }
 
 bool SqlExec::Rollback() {
