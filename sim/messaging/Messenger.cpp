@@ -76,14 +76,19 @@ PostResult Messenger::Post(const PostRequest& request) {
             message.url = AttachmentUrl(request);
         else
             message.content = request.content;
+        // One commit for the message and its deliveries: a group's copies arrive together.
+        db_.Exec("BEGIN");
         message.id = messages_.Insert(message);
-        if (!message.id)
+        if (!message.id) {
+            db_.Exec("ROLLBACK");
             return {false, "服务器内部错误", 0};
+        }
         // The sender's own copy shows the receiver's state in one-to-one conversations.
         const bool mirrored = request.read && request.to > 0;
         messages_.Deliver(request.from, message.id, mirrored ? kRead : 0);
         for (int64_t user : receivers)
             messages_.Deliver(user, message.id, request.read ? kRead : 0);
+        db_.Exec("COMMIT");
     }
     hub_.Notify(request.from);
     for (int64_t user : receivers) {

@@ -36,6 +36,8 @@ const char* const kSequences[] = {"messages", "status_logs", "num_logs", "bell_l
 }  // namespace
 
 SimDb::~SimDb() {
+    for (const auto& entry : cache_)
+        sqlite3_finalize(entry.second);
     sqlite3_close(db_);
 }
 
@@ -94,7 +96,31 @@ bool SimDb::Exec(const std::string& sql) {
 }
 
 SimStatement SimDb::Prepare(const std::string& sql) {
-    return SimStatement(db_, sql);
+    {
+        std::lock_guard<std::mutex> lock(cache_mutex_);
+        const auto it = cache_.find(sql);
+        if (it != cache_.end()) {
+            sqlite3_stmt* stmt = it->second;
+            cache_.erase(it);
+            return SimStatement(this, db_, stmt, sql);
+        }
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK) {
+        std::cerr << "platform-sim: SQL error: " << sqlite3_errmsg(db_) << ": " << sql << std::endl;
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+    }
+    return SimStatement(this, db_, stmt, sql);
+}
+
+void SimDb::GiveBack(const std::string& sql, sqlite3_stmt* stmt) {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    std::lock_guard<std::mutex> lock(cache_mutex_);
+    if (cache_.size() >= kMaxCached || !cache_.emplace(sql, stmt).second)
+        sqlite3_finalize(stmt);
 }
 
 int64_t SimDb::LastInsertId() const {

@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <iostream>
+#include <utility>
+
+#include "sim/store/SimDb.h"
 
 SimStatement::SimStatement(sqlite3* db, const std::string& sql) : db_(db) {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
@@ -11,12 +14,22 @@ SimStatement::SimStatement(sqlite3* db, const std::string& sql) : db_(db) {
     }
 }
 
+SimStatement::SimStatement(SimDb* cache, sqlite3* db, sqlite3_stmt* stmt, std::string sql)
+    : cache_(cache), sql_(std::move(sql)), db_(db), stmt_(stmt) {}
+
 SimStatement::~SimStatement() {
-    sqlite3_finalize(stmt_);
+    if (cache_ && stmt_)
+        cache_->GiveBack(sql_, stmt_);
+    else
+        sqlite3_finalize(stmt_);
 }
 
 SimStatement::SimStatement(SimStatement&& other) noexcept
-    : db_(other.db_), stmt_(other.stmt_), failed_(other.failed_) {
+    : cache_(other.cache_),
+      sql_(std::move(other.sql_)),
+      db_(other.db_),
+      stmt_(other.stmt_),
+      failed_(other.failed_) {
     other.stmt_ = nullptr;
 }
 

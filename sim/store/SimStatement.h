@@ -5,11 +5,14 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class SimDb;
 
-// One prepared statement; values are bound by ":name". Finalised when destroyed.
+// One prepared statement; values are bound by ":name". Finalised when destroyed, or, taken from
+// a SimDb's cache, reset and handed back to it.
 class SimStatement {
 public:
     SimStatement(sqlite3* db, const std::string& sql);
+    SimStatement(SimDb* cache, sqlite3* db, sqlite3_stmt* stmt, std::string sql);
     ~SimStatement();
     SimStatement(const SimStatement&) = delete;
     SimStatement& operator=(const SimStatement&) = delete;
@@ -32,6 +35,8 @@ public:
 private:
     int Index(const char* name) const;
 
+    SimDb* cache_ = nullptr;
+    std::string sql_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
