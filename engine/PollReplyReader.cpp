@@ -2,10 +2,8 @@
 
 #include <QJsonArray>
 
+#include "ReplyDate.h"
 #include "base/Json.h"
-
-const QString PollReplyReader::kDateFormat = QStringLiteral("yyyy/M/d H:mm:ss");
-const QString PollReplyReader::kLogDateFormat = QStringLiteral("yyyy-MM-dd HH:mm");
 
 namespace {
 
@@ -39,10 +37,9 @@ bool IntField(const QJsonObject& element, const char* name, int* out) {
     return ok;
 }
 
-bool DateField(const QJsonObject& element, const char* name, const QString& format,
+bool DateField(const QJsonObject& element, const char* name, QDateTime (*read)(const QString& text),
                QDateTime* out) {
-    const QJsonValue value = element.value(QLatin1String(name));
-    *out = QDateTime::fromString(value.toString(), format);
+    *out = read(element.value(QLatin1String(name)).toString());
     return out->isValid();
 }
 
@@ -124,7 +121,7 @@ bool PollReplyReader::ReadMessage(const QJsonObject& e, MessageRecord* msg) cons
     return IntField(e, "Message_ID", &msg->message_id) &&
            TextField(e, "MsgContent", &msg->content) &&
            IntField(e, "ClientMessage_ID", &msg->client_message_id) &&
-           DateField(e, "SendDate", kDateFormat, &msg->send_date) &&
+           DateField(e, "SendDate", &ReplyDate::Message, &msg->send_date) &&
            IntField(e, "MsgType", &msg->msg_type) && TextField(e, "MsgUrl", &msg->url) &&
            IntField(e, "IsRead", &msg->is_read) && IntField(e, "IsDel", &msg->is_del) &&
            TextField(e, "ClientCode", &msg->client_code);
@@ -143,5 +140,5 @@ bool PollReplyReader::ReadStatusLog(const QJsonObject& e, PollReply::StatusLog* 
            IntField(e, "Receive_ID", &log->receive_id) &&
            IntField(e, "FromStat", &log->from_stat) && IntField(e, "ToStat", &log->to_stat) &&
            IntField(e, "LogType", &log->log_type) &&
-           DateField(e, "LogDate", kLogDateFormat, &log->log_date);
+           DateField(e, "LogDate", &ReplyDate::Log, &log->log_date);
 }

@@ -14,9 +14,6 @@ public:
 
     PollReply Read(const QString& data) const;
 
-    static const QString kDateFormat;
-    static const QString kLogDateFormat;
-
 private:
     bool ReadMessage(const QJsonObject& element, MessageRecord* msg) const;
     static bool ReadNumUpdate(const QJsonObject& element, PollReply::NumUpdate* update);

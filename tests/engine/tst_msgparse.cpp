@@ -8,6 +8,7 @@
 
 #include "ParserProbe.h"
 #include "engine/EngineMetaTypes.h"
+#include "engine/ReplyDate.h"
 #include "tests/support/TestMain.h"
 
 using namespace engine_test;
@@ -51,6 +52,7 @@ private slots:
     void refusedConversationRowKeepsTheMessage();
     void groupNamesAreStoredAsGiven();
     void readLogsMarkMessagesAndResetNumbers();
+    void datesReadAsQtReadsThem();
     void groupReadLogsClearTheGroup();
     void systemMessagesAreCountedPerCategory();
 };
@@ -428,6 +430,25 @@ void TestMsgParse::systemMessagesAreCountedPerCategory() {
     QCOMPARE(probe.lists.last().at(0).value<ConnectListItemInfoPointers>().first()->content,
              QString("暂无新消息"));
     QCOMPARE(SysEntries(probe.sys_lists), (QStringList{"5:0:second", "9:0:ok?", "8:0:暂无新消息"}));
+}
+
+// The reply's dates are read by hand; whatever the text, the result is Qt's own.
+void TestMsgParse::datesReadAsQtReadsThem() {
+    const QStringList messages = {
+        "2024/5/6 8:09:10",  "2024/12/31 23:59:59", "2024/05/06 08:09:10",
+        "2024/2/30 8:09:10", "2024/5/6 24:00:00",   "2024/5/6 8:9:10",
+        "24/5/6 8:09:10",    "2024/5/6 8:09:10 ",   " 2024/5/6 8:09:10",
+        "2024/5/6T8:09:10",  "2024/5/6 8:09",       "２０２４/5/6 8:09:10",
+        "2024/5/6 8:09:1０", "2024/13/6 8:09:10",   ""};
+    for (const QString& text : messages)
+        QCOMPARE(ReplyDate::Message(text), QDateTime::fromString(text, ReplyDate::kMessageFormat));
+    const QStringList logs = {"2024-05-06 08:10", "2024-5-6 08:10",   "2024-05-06 8:10",
+                              "2024-02-29 23:59", "2023-02-29 23:59", "2024-05-06 08:10:00",
+                              "2024/05/06 08:10"};
+    for (const QString& text : logs)
+        QCOMPARE(ReplyDate::Log(text), QDateTime::fromString(text, ReplyDate::kLogFormat));
+    QVERIFY(ReplyDate::Message("2024/5/6 8:09:10").isValid());
+    QVERIFY(ReplyDate::Log("2024-05-06 08:10").isValid());
 }
 
 CORAL_TEST_GUILESS_MAIN(TestMsgParse)
