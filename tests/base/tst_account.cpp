@@ -21,10 +21,9 @@ private slots:
 };
 
 void TestAccount::foldersAndDeviceId() {
-    Account::SetupUpdatePath();
+    Account::SetupDataRoot();
     const QString root = Account::DataRoot();
     QVERIFY(root.endsWith("/Coralbridge"));
-    QVERIFY(QFileInfo(Account::UpdatePath()).isDir());
     const QString id = Account::DeviceId();
     QCOMPARE(id.size(), 36);  // a UUID without braces
     QVERIFY(QFileInfo::exists(QStringLiteral("%1/%2-dec").arg(root, id)));

@@ -97,7 +97,6 @@ class TestLayout : public QObject {
 private slots:
     void includesRunOneWay();
     void foldersIncludeNoCircle();
-    void readmeTableListsEveryFolder();
 };
 
 void TestLayout::includesRunOneWay() {
@@ -128,30 +127,6 @@ void TestLayout::foldersIncludeNoCircle() {
         const QStringList cycle = FindCycle(graph, folder, &path, &done);
         QVERIFY2(cycle.isEmpty(), qPrintable(cycle.join(" → ")));
     }
-}
-
-void TestLayout::readmeTableListsEveryFolder() {
-    QFile readme(SourceDir() + "/README.md");
-    QVERIFY(readme.open(QIODevice::ReadOnly));
-    // Rows of the layout table start with the folder names: "| `ui/`, `resource/` | ...".
-    static const QRegularExpression row(QStringLiteral("^\\| (`[a-z]+/`(, `[a-z]+/`)*) \\|"),
-                                        QRegularExpression::MultilineOption);
-    static const QRegularExpression name(QStringLiteral("`([a-z]+)/`"));
-    QStringList listed;
-    auto rows = row.globalMatch(QString::fromUtf8(readme.readAll()));
-    while (rows.hasNext()) {
-        auto names = name.globalMatch(rows.next().captured(1));
-        while (names.hasNext())
-            listed << names.next().captured(1);
-    }
-    // Folders of other windows may be described before they land; every folder that exists
-    // must have its row.
-    QStringList missing;
-    for (const QString& folder : SourceFolders()) {
-        if (!listed.contains(folder))
-            missing << folder;
-    }
-    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestLayout)

@@ -75,14 +75,6 @@ public:
                                   Q_ARG(int, msg_type), Q_ARG(int, 7), Q_ARG(QString, text));
         return to_ids.wait() ? to_ids.first().at(1).toInt() : 0;
     }
-    // Writes and waits for the answer: the server's message id, 0 when refused.
-    int Send(int other_id, const QString& other_name, int msg_type, const QString& text) {
-        QueuedSpy states(controller_->Parse(), &MsgParse::update_msg_send_reback_state);
-        Write(other_id, other_name, msg_type, text);
-        return states.waitFor(1, 20000) && states.at(0).at(2).toInt() == 1
-                   ? states.at(0).at(3).toInt()
-                   : 0;
-    }
 
 private:
     bool ok_ = false;

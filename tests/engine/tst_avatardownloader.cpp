@@ -115,18 +115,11 @@ void TestAvatarDownloader::writtenOnceForTwoRequests() {
 }
 
 void TestAvatarDownloader::hostileSuffixesFallBackToPng() {
-    const QList<QPair<QString, QString>> cases = {{"UpLoad/HeadPic/u1.jpeg", "jpeg"},
-                                                  {"UpLoad/a.b.png", "b.png"},
-                                                  {"UpLoad/u1.gif?v=3", "gif"},
-                                                  {"UpLoad/u1", "png"},
-                                                  {"", "png"},
-                                                  {"UpLoad/u1..", "png"},
-                                                  {"UpLoad/u1.png/../../../evil", "png"},
-                                                  {"UpLoad/u1.png%2F..%2F..%2Fevil", "png"},
-                                                  {"UpLoad\\u1.png\\..\\..\\evil", "png"},
-                                                  {"UpLoad/u1.png:evil", "png"},
-                                                  {"UpLoad/u1.p g", "png"},
-                                                  {"UpLoad/u1.abcdefghijk", "png"}};
+    // Plain suffixes, "a.b.png" and "%2F": writtenOnceForTwoRequests, brokenAnswersAreNotKept.
+    const QList<QPair<QString, QString>> cases = {
+        {"UpLoad/u1.gif?v=3", "gif"},           {"UpLoad/u1", "png"},
+        {"UpLoad/u1.png/../../../evil", "png"}, {"UpLoad\\u1.png\\..\\..\\evil", "png"},
+        {"UpLoad/u1.png:evil", "png"},          {"UpLoad/u1.abcdefghijk", "png"}};
     for (const auto& c : cases)
         QCOMPARE(AvatarDownloader::SafeSuffix(c.first), c.second);
 }

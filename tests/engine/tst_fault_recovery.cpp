@@ -1,6 +1,6 @@
 // The whole engine against platform-sim while it misbehaves, one fault at a time: the poll
 // answered with HTTP 500, with a page that is not JSON, cut off, padded far beyond any real
-// answer, held past the watchdog, or with EID "1"; and a send met by the same faults. The engine
+// answer, or held past the watchdog; and a send met by the same faults. The engine
 // keeps polling or recovers, and every message arrives exactly once.
 
 #include <QtTest>
@@ -49,7 +49,6 @@ private slots:
 
     void pollKeepsGoingThroughFaults_data();
     void pollKeepsGoingThroughFaults();
-    void expiredSessionAsksForLoginAndLosesNothing();
     void pollHeldPastTheWatchdogRecoversOnNextLogin();
     void sendFaultsLeaveTheMessageToSendAgain_data();
     void sendFaultsLeaveTheMessageToSendAgain();
@@ -92,20 +91,6 @@ void TestFaultRecovery::pollKeepsGoingThroughFaults() {
     QCOMPARE(Order(kWangFang), 0);
 }
 
-void TestFaultRecovery::expiredSessionAsksForLoginAndLosesNothing() {
-    SimServer sim(300, 300);
-    SimEngine zhang(sim, "zhanglei", kZhangLei);
-    QueuedSpy re_login(&zhang.Watchdog(), &LoginWatchdog::re_login);
-    QVERIFY(StartZhang(zhang, sim));
-    sim.SetFault(kPoll, FaultKind::kEid1, 0, 1);
-    const QList<qint64> ids = {sim.SendChat("wangfang", "zhanglei", "第一条"),
-                               sim.SendChat("wangfang", "zhanglei", "第二条")};
-    QVERIFY(re_login.wait(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 10000);
-    QVERIFY(AllStored(ids, 1));
-    QCOMPARE(re_login.size(), 1);
-}
-
 // A poll the server holds past the watchdog: the user is sent to login, and the next engine
 // takes up everything from where the stored messages end.
 void TestFaultRecovery::pollHeldPastTheWatchdogRecoversOnNextLogin() {
@@ -134,7 +119,6 @@ void TestFaultRecovery::sendFaultsLeaveTheMessageToSendAgain_data() {
     // Refused before the server kept it: the user sends it again.
     QTest::newRow("status 500") << int(FaultKind::kStatus) << 500;
     QTest::newRow("not json") << int(FaultKind::kNotJson) << 0;
-    QTest::newRow("eid 1") << int(FaultKind::kEid1) << 0;
     // Kept, but the answer is lost: the poll brings it back as sent.
     QTest::newRow("dropped") << int(FaultKind::kDrop) << 0;
     QTest::newRow("50 MB") << int(FaultKind::kHuge) << 50;

@@ -35,10 +35,6 @@ private:
     QList<qint64> times_;
 };
 
-QString MaxMessageId(const TestHttpServer::Request& request) {
-    return Field(request, "MaxMessage_ID");
-}
-
 }  // namespace
 
 class TestHeartBeat : public QObject {
@@ -91,15 +87,7 @@ void TestHeartBeat::failedPollIsSentAgainAfterGrowingWaits() {
     QVERIFY(numeric && number >= 0 && number < 100);
     // The same position every time: nothing is skipped.
     for (const TestHttpServer::Request& again : server.Requests())
-        QCOMPARE(MaxMessageId(again), QString("5"));
-
-    // A stored good reply starts the waits over.
-    heart.OnReplyStored(true);
-    server.Reply(200, "not json");
-    heart.OnReqHeartMsg({9, 6, 7, 8});
-    QVERIFY(failed.wait());
-    QCOMPARE(failed.last().at(0).toInt(), 1000);
-    QCOMPARE(MaxMessageId(server.Requests().at(3)), QString("9"));
+        QCOMPARE(Field(again, "MaxMessage_ID"), QString("5"));
 }
 
 void TestHeartBeat::errorEidOrUnstoredReplySlowsTheNextPoll() {
@@ -129,7 +117,7 @@ void TestHeartBeat::errorEidOrUnstoredReplySlowsTheNextPoll() {
 
     // Written at last: the next poll leaves at once, and a later failure waits 1 s again.
     heart.OnReplyStored(true);
-    server.Reply(502, QByteArray());
+    server.Reply(200, "not json");
     heart.OnReqHeartMsg({2, 0, 0, 0});
     QVERIFY(failed.wait());
     QCOMPARE(failed.last().at(0).toInt(), 1000);

@@ -58,33 +58,10 @@ private slots:
     void initTestCase() { EngineMetaTypes::Register(); }
     void init() { QVERIFY(SignIn()); }
 
-    void pagesGoBackFortyAtATime();
     void newMessagesAreDeliveredOnce();
     void recordsCarryGroupAndFileNames();
-    void opensAtAMessageAndPagesBothWays();
+    void pagesGoBothWaysFortyAtATime();
 };
-
-void TestMsgLoader::pagesGoBackFortyAtATime() {
-    // Rows of 2001 get the odd ids 1..179, those of 2002 the even ones.
-    for (int i = 1; i <= 90; ++i) {
-        Store(2001, i);
-        Store(2002, 1000 + i);
-    }
-    LoaderProbe probe;
-    probe.loader.OnUpdateMsgPage(2003, 0, 0);
-    QCOMPARE(probe.nulls.size(), 1);
-    QCOMPARE(probe.nulls.at(0).at(0).toInt(), 2003);
-
-    probe.loader.OnUpdateMsgPage(2001, 0, 0);
-    QCOMPARE(probe.LastIds(), Ids(101, 179, 2));
-    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
-    QCOMPARE(probe.LastIds(), Ids(21, 99, 2));
-    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
-    QCOMPARE(probe.LastIds(), Ids(1, 19, 2));
-    probe.loader.OnUpdateMsgPage(2001, 1, 1);
-    QCOMPARE(probe.pages.size(), 3);
-    QCOMPARE(probe.nulls.size(), 1);
-}
 
 void TestMsgLoader::newMessagesAreDeliveredOnce() {
     for (int i = 1; i <= 3; ++i)
@@ -130,7 +107,7 @@ void TestMsgLoader::recordsCarryGroupAndFileNames() {
     QCOMPARE(items.at(0)->send_date, QDateTime(QDate(2024, 5, 6), QTime(8, 0, 1)));
 }
 
-void TestMsgLoader::opensAtAMessageAndPagesBothWays() {
+void TestMsgLoader::pagesGoBothWaysFortyAtATime() {
     // 2001 has the odd ids 1..199, 2002 the even ones.
     for (int i = 1; i <= 100; ++i) {
         Store(2001, i);
@@ -147,15 +124,25 @@ void TestMsgLoader::opensAtAMessageAndPagesBothWays() {
         qDeleteAll(items);
         return ids;
     };
+    probe.loader.OnUpdateMsgPage(2003, 0, 0);
+    QCOMPARE(probe.nulls.size(), 1);
+    QCOMPARE(probe.nulls.at(0).at(0).toInt(), 2003);
+    probe.loader.OnUpdateMsgPage(2001, 0, 0);
+    QCOMPARE(probe.LastIds(), Ids(121, 199, 2));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), Ids(41, 119, 2));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), Ids(1, 39, 2));
+    probe.loader.OnUpdateMsgPage(2001, 1, 1);
+    QCOMPARE(probe.pages.size(), 3);
+    QCOMPARE(probe.nulls.size(), 1);
+
+    // Opened at a message: pages on either side of it, newer ones up to the newest.
     probe.loader.OnLoadAround(2001, 101);
     QCOMPARE(around.last().at(1).toInt(), 101);
     QCOMPARE(ids(around, 2), Ids(61, 141, 2));
     QCOMPARE(around.last().at(3).toBool(), true);
     QCOMPARE(around.last().at(4).toBool(), true);
-
-    // Older pages as before; newer ones up to the newest.
-    probe.loader.OnUpdateMsgPage(2001, 61, 1);
-    QCOMPARE(probe.LastIds(), Ids(1, 59, 2));
     probe.loader.OnLoadNewer(2001, 141);
     QCOMPARE(ids(newer, 1), Ids(143, 199, 2));
     QCOMPARE(newer.last().at(2).toBool(), false);

@@ -201,10 +201,8 @@ void TestMsgParse::rejectedElementEndsItsArray() {
     QCOMPARE(MessageCount(), 1);
     QCOMPARE(Count("SELECT COUNT(*) FROM num_update"), 1);
     QCOMPARE(probe.LastPoll(), (QList<int>{1, 30, 40, 12}));
-    const QVariantMap saved = Row("SELECT * FROM max_ids");
-    QCOMPARE(saved.value("max_messagelog_id").toInt(), 30);
-    QCOMPARE(saved.value("max_belllog_id").toInt(), 40);
-    QCOMPARE(saved.value("max_numupdatelog_id").toInt(), 12);
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastPoll(), (QList<int>{1, 30, 40, 12}));
 
     // Not a reply at all: nothing stored, the same position asked for again.
     probe.Clear();
@@ -257,12 +255,6 @@ void TestMsgParse::storesTheMessageBeforeSending() {
     QCOMPARE(row.value("user_id").toInt(), kUserId);
     // The conversation comes to the top and keeps its number.
     QCOMPARE(probe.LastList(), (QStringList{"2001:1:0", "2003:1:1", "2002:2:2"}));
-
-    const QString path = "/home/t/图 片's.png";
-    const int image = probe.Send(2001, 3, 12, path);
-    const QVariantMap image_row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", image}});
-    QCOMPARE(image_row.value("content").toString(), QString());
-    QCOMPARE(image_row.value("url").toString(), path);
 }
 
 void TestMsgParse::sendResultUpdatesTheRow() {

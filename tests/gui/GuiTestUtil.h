@@ -34,6 +34,12 @@ inline void ResetAccounts() {
     QDir().mkpath(Account::AccountsPath());
 }
 
+// Fresh accounts for a case that opens windows: the last one closing must not quit the tests.
+inline void ResetApp() {
+    ResetAccounts();
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
 // Stores `values` as the settings of `user`, who becomes the default account.
 inline void StoreAccount(const QString& user, const AccountMap& values) {
     AccountMap& account = Account::GetAccountInfo(user);

@@ -164,12 +164,7 @@ void TestConnectGroupHelper::repliesBecomeEntries() {
         Ok(QJsonArray{QJsonObject{{"ID", "10002"}, {"Name", "王芳"}}, QJsonObject{{"Other", "x"}}}),
         Handle(1));
     QCOMPARE(Entries(*public_), QStringList({"10002,王芳"}));
-    emit helper->public_group_info_ready(Ok(Group("101", "全体教师群")), Handle(1));
-    QCOMPARE(Entries(*public_), QStringList({"-101,全体教师群,10001,张磊,,1"}));
 
-    emit helper->user_group_info_ready(Ok(QJsonArray{Group("201", "三年级备课组")}), Handle(1),
-                                       false);
-    QCOMPARE(Entries(*user_), QStringList({"-201,三年级备课组,10001,张磊,,1"}));
     // Members lacking a value are left out.
     emit helper->user_group_info_ready(
         Ok(QJsonArray{Person("10004", "赵丽"), QJsonObject{{"User_ID", "10005"}},

@@ -223,11 +223,6 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
         list.last()->content = QStringLiteral("最后一条");
         return list;
     };
-    const auto open = [](ConnectWid* panel) {
-        panel->resize(203, 500);
-        panel->show();
-        return QTest::qWaitForWindowExposed(panel);
-    };
     const auto scroll_to_end = [](ConnectWid* panel) {
         auto* list = panel->findChild<QListWidget*>("connect_list");
         // The list lays its rows out, and sets the scroll range, once the loop runs.
@@ -243,7 +238,6 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
         return panel->screen()->grabWindow(panel->winId()).toImage().copy(area);
     };
 
-    QVERIFY(open(panel_));
     panel_->UpdateConnectList(List(ids));
     QApplication::processEvents();
     // A message to the last conversation changes every row, most of them out of view; then
@@ -255,7 +249,9 @@ void TestConnectWid::rowsOutOfViewAreRightOnceScrolledTo() {
     // The same list drawn with every row painting freely.
     ConnectWid fresh;
     fresh.Init();
-    QVERIFY(open(&fresh));
+    fresh.resize(panel_->size());
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
     fresh.UpdateConnectList(final_list());
     scroll_to_end(&fresh);
     const QImage expected = shown(&fresh);
@@ -330,10 +326,6 @@ void TestConnectWid::avatarsComeFromTheFolderOnReady() {
     QVERIFY(!HasPicture(waiting));
     panel_->OnAvatarReady(10002);
     QVERIFY(HasPicture(waiting));
-    const qint64 shown = waiting->pixmap(Qt::ReturnByValue).cacheKey();
-    panel_->OnAvatarReady(10002);
-    panel_->OnAvatarReady(10002);
-    QCOMPARE(waiting->pixmap(Qt::ReturnByValue).cacheKey(), shown);
 
     // A row that moves to another conversation drops the old picture.
     panel_->UpdateConnectList(List({10004, 10003}));
@@ -352,12 +344,10 @@ void TestConnectWid::avatarsComeFromTheFolderOnReady() {
     QVERIFY(HasPicture(Label(Leaf(Root(0)->child(2)), "leaf_avatar_lab")));
     // Members of public groups keep the default picture.
     panel_->LoadPublicGroupTree({"10003,李明"}, Root(1));
-    QLabel* member = Label(Leaf(Root(1)->child(0)), "leaf_avatar_lab");
-    QVERIFY(!HasPicture(member));
-    QVERIFY(member->styleSheet().contains("default_avatar.png"));
+    QVERIFY(!HasPicture(Label(Leaf(Root(1)->child(0)), "leaf_avatar_lab")));
 }
 
-// Group ids reaching the message store are covered in tst_left_panel_sim.
+// Group ids reaching the message store are covered in tst_app_flow.
 void TestConnectWid::groupRowsAndLeaves() {
     // A received group message names its sender; the row is titled by the group once known.
     panel_->UpdateConnectList(

@@ -1,11 +1,12 @@
 // The page manager: one page per conversation, what it asks the loader for, where records,
-// send results, read marks and download progress go, when a conversation counts as read, and
-// that every record handed over is freed exactly once. A conversation opened at a search result
-// is filled around the message, shown marked, pages both ways, keeps new messages until it
-// reaches the newest, drops answers to an earlier click, and goes back to its newest messages
-// when left (the conversation list, sending).
+// send results, read marks and download progress go, the order of the system page, when a
+// conversation counts as read, and that every record handed over is freed exactly once. A
+// conversation opened at a search result is filled around the message, shown marked, pages both
+// ways, keeps new messages until it reaches the newest, drops answers to an earlier click, and
+// goes back to its newest messages when left (the conversation list, sending).
 
 #include <QFrame>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -14,8 +15,10 @@
 #include "DeleteWatch.h"
 #include "chat/ChatView.h"
 #include "chat/InputView.h"
+#include "chat/MessageItemSys.h"
 #include "chat/MessagePage.h"
 #include "chat/MessagePageMgr.h"
+#include "chat/MessagePageSys.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
@@ -144,33 +147,45 @@ void TestPageManager::everyRecordIsFreedOnce() {
     // A conversation without a page: dropped, and freed all the same.
     mgr.OnMsgPageDataReady(Watch(Records(1, 4, 10005)));
     mgr.OnMsgPageDataReady({});
-    auto* sys = new MessageSysItemInfo;
-    sys->remind_id = 9417;
-    sys->other_name = "通知";
-    mgr.OnUpdateMsgSysPage(Watch(MessageSysItemInfoPointers({sys, new MessageSysItemInfo})));
-    QCOMPARE(g_watch_count, 11);
+    MessageSysItemInfoPointers sys;
+    for (int number : {2, 0, 1, 0}) {
+        sys << new MessageSysItemInfo;
+        sys.last()->remind_id = 9417 + sys.size();
+        sys.last()->number = number;
+    }
+    mgr.OnUpdateMsgSysPage(Watch(sys));
+    QCOMPARE(g_watch_count, 13);
     QVERIFY(AllFreedOnce());
     QCOMPARE(mgr.Page(kWangFang)->View()->count(), 6);
     QVERIFY(!mgr.Page(10005));
+
+    // The system page: categories with unread reminders first, each group newest on top.
+    QListWidget* list = mgr.SysPage()->List();
+    QList<int> order;
+    for (int row = 0; row < list->count(); ++row)
+        order << qobject_cast<MessageItemSys*>(list->itemWidget(list->item(row)))->RemindId();
+    QCOMPARE(order, QList<int>({9420, 9418, 9421, 9419}));
+    QCOMPARE(mgr.SysPage()->UnreadRows(), 2);
+    mgr.OnUpdateMsgSysPage({});
+    QCOMPARE(list->count(), 0);
+    QCOMPARE(mgr.SysPage()->UnreadRows(), 0);
 }
 
 void TestPageManager::downloadProgressRegistry() {
     MessagePageMgr mgr;
     QStringList shown;
-    QObject one, two, three;
+    QObject one, two;
     auto* gone = new QObject;
     const auto show = [&shown](const QString& name) {
         return [&shown, name](const QString& percent) { shown << name + "=" + percent; };
     };
     mgr.Downloads().Add("1", &one, show("1"));
     mgr.Downloads().Add("2", &two, show("2"));
-    mgr.Downloads().Add("3", &three, show("3"));
     mgr.Downloads().Add("4", gone, show("4"));
     delete gone;
-    mgr.OnUpdateDownloadPercent(
-        {{"1", "55"}, {"2", "100"}, {"3", "err: 文件不存在"}, {"4", "20"}, {"5", "30"}});
+    mgr.OnUpdateDownloadPercent({{"1", "55"}, {"2", "err: 文件不存在"}, {"4", "20"}, {"5", "30"}});
     shown.sort();
-    QCOMPARE(shown, QStringList({"1=55", "2=100", "3=err: 文件不存在"}));
+    QCOMPARE(shown, QStringList({"1=55", "2=err: 文件不存在"}));
     QVERIFY(mgr.Downloads().Contains("1"));
     QCOMPARE(mgr.Downloads().Size(), 1);
     mgr.OnUpdateDownloadPercent({{"1", "100"}});
