@@ -37,6 +37,11 @@ struct Delivery {
                          &MsgLoader::OnUpdateMsgPage, Qt::QueuedConnection);
         QObject::connect(&loader, &MsgLoader::msg_load_ready, &pages,
                          &MessagePageMgr::OnMsgPageDataReady);
+        // The lists the parser sends on are the receiver's to free.
+        QObject::connect(&parse, &MsgParse::update_connect_list_ui,
+                         [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
+        QObject::connect(&parse, &MsgParse::msgs_sys_has_receive, &pages,
+                         &MessagePageMgr::OnUpdateMsgSysPage);
         parse.OnStart();
     }
     void Receive(int first, int count = 1) {
