@@ -10,13 +10,8 @@ MessageItemInfoPointers FreshMessages::Read(int other_id, int first_id, int* pre
                                             "AND id < :id ORDER BY id DESC LIMIT 1;"),
                              binds)
             .toInt();
-    const QList<QVariantMap> rows = SqlExec::SelectRows(
+    return MsgLoader::Items(SqlExec::SelectRows(
         QStringLiteral("SELECT * FROM message_all WHERE other_id = :other_id AND id >= :id ORDER "
                        "BY id ASC;"),
-        binds);
-    MessageItemInfoPointers items;
-    items.reserve(rows.size());
-    for (const QVariantMap& row : rows)
-        items.append(MsgLoader::ItemFromRow(row));
-    return items;
+        binds));
 }

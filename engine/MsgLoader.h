@@ -20,6 +20,7 @@ public:
     ~MsgLoader() override;
 
     static MessageItemInfo* ItemFromRow(const QVariantMap& row);
+    static MessageItemInfoPointers Items(const QList<QVariantMap>& rows);
 
 signals:
     void msg_load_ready(MessageItemInfoPointers messages);
@@ -41,7 +42,6 @@ public slots:
     void OnLoadNewer(int other_id, int after_id);
 
 private:
-    static MessageItemInfoPointers Items(const QList<QVariantMap>& rows);
     static bool HasMessages(int other_id);
     // Rows of the conversation after `id`, ascending; *has_more when `limit` left some out.
     static QList<QVariantMap> RowsAfter(int other_id, int id, int limit, bool* has_more);
