@@ -1,5 +1,6 @@
-// The HTTP layer: the three modes on the wire, form bodies, what reaches the log and the caller,
-// answers far larger than any real one given up on the way, and kept connections.
+// The HTTP layer: the three modes on the wire, form bodies with files, what reaches the log and
+// the caller, answers far larger than any real one given up on the way, and kept connections.
+// The reply reader: dot paths, arrays and single objects, text that is no JSON, saved files.
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -14,6 +15,7 @@
 
 #include "base/FormBody.h"
 #include "base/HttpBase.h"
+#include "base/Json.h"
 #include "base/ReqPackageSimple.h"
 #include "base/TcpNoDelay.h"
 #include "tests/support/LogCapture.h"
@@ -73,50 +75,40 @@ public:
     QString Url() const { return QStringLiteral("http://127.0.0.1:%1/r").arg(serverPort()); }
 };
 
-// Answers every request with `size` bytes of body, its length announced or not, and tells how
-// much of the body it could write before the client went away.
-class BigServer : public QObject {
+// Answers a request with `size` bytes of body, its length announced or not, written as the
+// client takes it; tells how much of the body went out before the client went away.
+class BigServer : public QTcpServer {
 public:
-    BigServer(qint64 size, bool announced) : size_(size), announced_(announced) {
-        server_.listen(QHostAddress::LocalHost, 0);
-        connect(&server_, &QTcpServer::newConnection, this, &BigServer::OnConnection);
+    BigServer(qint64 size, bool announced) {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this, size, announced] {
+            QTcpSocket* socket = nextPendingConnection();
+            const auto more = [this, socket, size] {
+                if (socket->bytesToWrite() > kChunk || written_ >= size)
+                    return;
+                const qint64 chunk = qMin(kChunk, size - written_);
+                socket->write(QByteArray(static_cast<int>(chunk), 'x'));
+                written_ += chunk;
+                if (written_ >= size)
+                    socket->disconnectFromHost();
+            };
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, size, announced, more] {
+                if (!socket->readAll().contains("\r\n\r\n"))
+                    return;
+                QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+                if (announced)
+                    head += "Content-Length: " + QByteArray::number(size) + "\r\n";
+                socket->write(head + "Connection: close\r\n\r\n");
+                more();
+            });
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        });
     }
-    QString Url() const {
-        return QStringLiteral("http://127.0.0.1:%1/big").arg(server_.serverPort());
-    }
+    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/big").arg(serverPort()); }
     qint64 Written() const { return written_; }
 
 private:
-    void OnConnection() {
-        QTcpSocket* socket = server_.nextPendingConnection();
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            if (!socket->readAll().contains("\r\n\r\n") || started_)
-                return;
-            started_ = true;
-            QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
-            if (announced_)
-                head += "Content-Length: " + QByteArray::number(size_) + "\r\n";
-            socket->write(head + "Connection: close\r\n\r\n");
-            WriteMore(socket);
-        });
-        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { WriteMore(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    }
-    void WriteMore(QTcpSocket* socket) {
-        if (socket->bytesToWrite() > kChunk || written_ >= size_)
-            return;
-        const qint64 chunk = qMin(kChunk, size_ - written_);
-        socket->write(QByteArray(static_cast<int>(chunk), 'x'));
-        written_ += chunk;
-        if (written_ >= size_)
-            socket->disconnectFromHost();
-    }
-
     static constexpr qint64 kChunk = 256 * 1024;
-    QTcpServer server_;
-    qint64 size_;
-    bool announced_;
-    bool started_ = false;
     qint64 written_ = 0;
 };
 
@@ -143,12 +135,11 @@ class TestHttp : public QObject {
     Q_OBJECT
 private slots:
     void modesAndFormBodyOnTheWire();
-    void fileFieldIsTheFileInBase64();
-    void logShowsNoSecretsAndNoFiles();
-    void errorsReachTheCaller();
+    void logShowsNoSecretsAndErrorsReachTheCaller();
     void tooLargeAnswersAreGivenUp_data();
     void tooLargeAnswersAreGivenUp();
     void keptConnectionSendsRequestsAtOnce();
+    void jsonPathsInvalidTextAndFiles();
 };
 
 void TestHttp::modesAndFormBodyOnTheWire() {
@@ -156,8 +147,18 @@ void TestHttp::modesAndFormBodyOnTheWire() {
     PlainHttp http;
     const QString text = QStringLiteral("1+1=2 & 50% \"ok\" 你好，世界 a/b?c#d");
     const QString base64 = QStringLiteral("ab+/cd==");
-    const QByteArray body =
-        FormBody().Add("Content", text).Add("Base64Data", base64).Add("名字", "值").Encode();
+    // A file goes as its Base64 text, "+/8=": the three characters that need escaping.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("图 片.png"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\xfb\xff") == 2);
+    file.close();
+    const QByteArray body = FormBody()
+                                .Add("Content", text)
+                                .Add("Base64Data", base64)
+                                .AddFileBase64("File", file.fileName())
+                                .AddFileBase64("Missing", dir.filePath("x"))
+                                .Add("名字", "值")
+                                .Encode();
     QVERIFY(Fetch(http, HttpBase::kGet, server.Url("/m?q=1"), body).called);
     const Answer post = Fetch(http, HttpBase::kPost, server.Url("/m"), body);
     QVERIFY(Fetch(http, HttpBase::kPostUtf8, server.Url("/m"), body).called);
@@ -180,36 +181,14 @@ void TestHttp::modesAndFormBodyOnTheWire() {
              QByteArray("application/x-www-form-urlencoded;charset=utf-8"));
     // Every character arrives as given, in the order given.
     QCOMPARE(TestHttpServer::DecodeForm(requests[1].body),
-             (QList<QPair<QString, QString>>{
-                 {"Content", text}, {"Base64Data", base64}, {"名字", "值"}}));
-    QUrlQuery query;
-    query.addQueryItem("Content", text);
-    QCOMPARE(FormBody(query).Encode(), FormBody().Add("Content", text).Encode());
+             (QList<QPair<QString, QString>>{{"Content", text},
+                                             {"Base64Data", base64},
+                                             {"File", "+/8="},
+                                             {"Missing", ""},
+                                             {"名字", "值"}}));
 }
 
-void TestHttp::fileFieldIsTheFileInBase64() {
-    QTemporaryDir dir;
-    // Pieces of the encoding meet inside the file; every Base64 character occurs.
-    QByteArray content;
-    for (int i = 0; i < 3 * 64 * 1024 * 2 + 2; ++i)
-        content.append(static_cast<char>((i * 7 + i / 253) % 256));
-    QFile file(dir.filePath("图 片.png"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    const auto fields = TestHttpServer::DecodeForm(FormBody()
-                                                       .Add("Name", "a+b")
-                                                       .AddFileBase64("Base64Data", file.fileName())
-                                                       .AddFileBase64("Missing", dir.filePath("x"))
-                                                       .Add("Last", "z")
-                                                       .Encode());
-    QCOMPARE(fields.size(), 4);
-    QCOMPARE(fields[1].second.toLatin1(), content.toBase64());
-    QCOMPARE(fields[2], qMakePair(QString("Missing"), QString()));
-    QCOMPARE(fields[3], qMakePair(QString("Last"), QString("z")));
-}
-
-void TestHttp::logShowsNoSecretsAndNoFiles() {
+void TestHttp::logShowsNoSecretsAndErrorsReachTheCaller() {
     TestHttpServer server;
     PlainHttp http;
     QString text;
@@ -233,12 +212,8 @@ void TestHttp::logShowsNoSecretsAndNoFiles() {
     // The server still gets everything.
     QCOMPARE(TestHttpServer::DecodeForm(server.Requests().first().body).at(2).second,
              QString("SESSION-42"));
-}
 
-void TestHttp::errorsReachTheCaller() {
-    TestHttpServer server;
     server.Reply(404, "{\"Velta\":{\"EID\":\"9\"}}");
-    PlainHttp http;
     const Answer not_found = Fetch(http, HttpBase::kPost, server.Url("/missing"), "a=1");
     QVERIFY(not_found.called && !not_found.ok);
     QCOMPARE(not_found.status, QString("404"));
@@ -262,13 +237,14 @@ void TestHttp::errorsReachTheCaller() {
     server.Reply(500, "oops");
     ReqPackageSimple package;
     QSignalSpy spy(&package, &ReqPackageSimple::req_data_ready);
+    const QString value = QStringLiteral("1+1=2 & 50% 你好 a/b?c#d");
     QUrlQuery query;
-    query.addQueryItem("k", "a+b");
+    query.addQueryItem("k", value);
     package.Start(42, false, server.Url("/s"), query);
     QVERIFY(spy.wait(5000));
     QCOMPARE(spy.first(), (QList<QVariant>{42, false, "500"}));
     QCOMPARE(package.Data(), QByteArray("oops"));
-    QCOMPARE(server.Requests().last().body, QByteArray("k=a%2Bb"));
+    QCOMPARE(server.Requests().last().body, FormBody().Add("k", value).Encode());
 }
 
 void TestHttp::tooLargeAnswersAreGivenUp_data() {
@@ -289,12 +265,7 @@ void TestHttp::tooLargeAnswersAreGivenUp() {
     // Given up on the way, not after all of it came.
     QVERIFY(server.Written() < size);
 
-    // Within the limit, the same server's answer is taken whole.
-    BigServer small(3 * 1024 * 1024, announced);
-    const Answer whole = Fetch(http, HttpBase::kGet, small.Url());
-    QVERIFY(whole.ok);
-    QCOMPARE(whole.data.size(), 3 * 1024 * 1024);
-    // Requests that bring files may take more.
+    // Requests that bring files may take more, and get it whole.
     BigServer file(12LL * 1024 * 1024, announced);
     PlainHttp files(HttpBase::kFileReplyLimit);
     const Answer taken = Fetch(files, HttpBase::kGet, file.Url());
@@ -318,6 +289,54 @@ void TestHttp::keptConnectionSendsRequestsAtOnce() {
 #else
     QSKIP("finds the connections among the open files of Linux");
 #endif
+}
+
+void TestHttp::jsonPathsInvalidTextAndFiles() {
+    const Json json(
+        QStringLiteral(R"({"Velta":{"EID":"0","V":{"No":"2.0.19"},"N":5},"EID":"top"})"));
+    QVERIFY(json.IsValid());
+    QCOMPARE(json.Text("Velta.EID"), QString("0"));
+    QCOMPARE(json.Text("Velta.V.No"), QString("2.0.19"));
+    QCOMPARE(json.Text("EID"), QString("top"));
+    QCOMPARE(json.Text("Velta.Missing", "Err"), QString("Err"));
+    QCOMPARE(json.Text("Velta.V.No.Deeper", "Err"), QString("Err"));
+    QCOMPARE(json.Text("Velta.N", "Err"), QString("Err"));  // numbers are not text
+
+    const Json no_envelope(QStringLiteral(R"({"EID":"0"})"));
+    QCOMPARE(no_envelope.Text("Velta.EID", "none"), QString("none"));
+
+    const QJsonObject velta = json.Value("Velta").toObject();
+    QCOMPARE(json.Text("V.No", QString(), velta), QString("2.0.19"));
+
+    const Json lists(QStringLiteral(R"({"Velta":{"M":[{"a":"1"},{"a":"2"}],"R":{"a":"3"}}})"));
+    QCOMPARE(lists.Array("Velta.M").size(), 2);
+    QVERIFY(lists.Array("Velta.R").isEmpty());
+    QCOMPARE(lists.Objects("Velta.R").size(), 1);
+    QCOMPARE(lists.Objects("Velta.M").size(), 2);
+    QVERIFY(lists.Objects("Velta.None").isEmpty());
+
+    const Json top(QStringLiteral("[1,2,3]"));
+    QCOMPARE(top.Array(QString()).size(), 3);
+
+    const Json bad(QStringLiteral("<html>not json</html>"));
+    QVERIFY(!bad.IsValid());
+    QCOMPARE(bad.Text("Velta.EID", "d"), QString("d"));
+
+    const Json missing(QStringLiteral("/nonexistent/file.json"), true);
+    QVERIFY(!missing.IsValid());
+
+    // Saved, read back, replaced whole by a shorter text.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("update.json");
+    const Json update(QStringLiteral(R"({"Velta":{"V":{"No":"2.0.9","Url":"安装包.exe"}}})"));
+    update.Save(path);
+    QCOMPARE(Json(path, true).Text("Velta.V.Url"), QString("安装包.exe"));
+    // A shorter reply replaces a longer one whole.
+    Json(QStringLiteral(R"({"Velta":{"V":{"No":"2"}}})")).Save(path);
+    QCOMPARE(Json(path, true).Text("Velta.V.No"), QString("2"));
+    // A folder that is not there is not made: nothing is written.
+    update.Save(dir.filePath("missing/dir/x.json"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestHttp)

@@ -1,12 +1,17 @@
 // msg.db at login: made once per user and unit with its tables, kept when sound, and when it
-// cannot be used moved aside with its log files, never deleted, for a new one.
+// cannot be used moved aside with its log files, never deleted, for a new one. The statements
+// under it: errors, bound text, a connection per thread, databases switched.
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "base/BackgroundDbCheck.h"
+#include "base/ConnectionPool.h"
 #include "base/MsgDbCheck.h"
 #include "base/MsgDbSchema.h"
 #include "base/SqlExec.h"
@@ -86,23 +91,49 @@ int BackgroundCheck() {
     return checked.wait(20000) ? checked.at(0).at(0).toInt() : -1;
 }
 
+void UseDatabase(const QString& path) {
+    ConnectionPool::Instance()->SetupDBConfig([&path](DB_CFG* cfg) {
+        cfg->database_name = path;
+        cfg->database_type = "QSQLITE";
+    });
+}
+
+// A database of its own with a table t of two rows.
+bool UseTable(const QString& path) {
+    UseDatabase(path);
+    return SqlExec::Insert(
+               "CREATE TABLE t(id integer primary key autoincrement, v text, n integer);") == 0 &&
+           SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, :n)", {{"v", "x"}, {"n", 3}}) == 1 &&
+           SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, :n)", {{"v", "y"}, {"n", 4}}) == 2;
+}
+
 }  // namespace
 
 class TestMsgDb : public QObject {
     Q_OBJECT
 private slots:
+    // The pool is process-wide and cannot be un-configured: its first state is tested before
+    // any function configures it.
+    void initTestCase() {
+        QCOMPARE(SqlExec::Insert("SELECT 1"), -1);
+        QVERIFY(!SqlExec::Update("SELECT 1"));
+        QVERIFY(SqlExec::SelectRows("SELECT 1").isEmpty());
+    }
     void init() { account_env::Reset(); }
 
-    void createdOnceAndKeptWhenSound();
-    void failedCreationRemovesTheFile();
+    void createdOnceKeptWhenSoundRemovedWhenItFails();
     void notADatabaseGoesAsideWithItsLogs();
     void truncatedOrTablelessFileGoesAside();
-    void damagedPageAfterCleanEndIsFoundInTheBackground();
-    void damagedPageAfterUncleanEndIsFoundAtLogin();
+    void damagedPageIsFoundInTheBackgroundOrAtLogin();
     void asideNamesNeverCollide();
+    void sqlErrorsBindingAndThreads();
+    void sqlReconfiguredDatabase();
+
+private:
+    QTemporaryDir dir_;
 };
 
-void TestMsgDb::createdOnceAndKeptWhenSound() {
+void TestMsgDb::createdOnceKeptWhenSoundRemovedWhenItFails() {
     QVERIFY(Login());
     QVERIFY(FreshFile());
     QCOMPARE(SqlExec::SelectInt(
@@ -125,19 +156,18 @@ void TestMsgDb::createdOnceAndKeptWhenSound() {
     QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 0);
     QVERIFY(Login());
     QCOMPARE(SqlExec::SelectInt("SELECT max_belllog_id FROM max_ids"), 7);
-}
 
-void TestMsgDb::failedCreationRemovesTheFile() {
+    // Journal files that cannot be created make the first write fail: no file is left, and the
+    // next login tries again.
     QVERIFY(account_env::SaveUser("teacher", {{"Unit_ID", "1003"}}));
     const QString path = DbPath("1003");
-    // Journal files that cannot be created make the first write fail.
     for (const char* log : {"-journal", "-wal"})
         QDir().mkpath(path + log);
     QVERIFY(!Account::InitDB());
     QVERIFY(!QFileInfo(path).isFile());
     for (const char* log : {"-journal", "-wal"})
         QDir(path + log).removeRecursively();
-    QVERIFY(Account::InitDB());  // the next login tries again
+    QVERIFY(Account::InitDB());
     QCOMPARE(SqlExec::SelectInt("SELECT COUNT(*) FROM max_ids"), 1);
 }
 
@@ -183,7 +213,7 @@ void TestMsgDb::truncatedOrTablelessFileGoesAside() {
     QVERIFY(SqlExec::Insert("INSERT INTO num_update (remind_id, num) VALUES (1, 2)") > 0);
 }
 
-void TestMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
+void TestMsgDb::damagedPageIsFoundInTheBackgroundOrAtLogin() {
     const qint64 size = DamagedPageAfterCleanEnd();
     QVERIFY(size > 500000);
     // The header and the tables are sound: the login keeps the file without reading it whole.
@@ -205,11 +235,10 @@ void TestMsgDb::damagedPageAfterCleanEndIsFoundInTheBackground() {
     // A fresh file checked in the background stays unmarked.
     QCOMPARE(BackgroundCheck(), int(MsgDbCheck::State::kHealthy));
     QVERIFY(!QFileInfo::exists(MsgDbCheck::DamageMark(DbPath())));
-}
 
-void TestMsgDb::damagedPageAfterUncleanEndIsFoundAtLogin() {
+    // A session that ended without closing its connection leaves its log behind: that login
+    // reads the file whole at once.
     QVERIFY(DamagedPageAfterCleanEnd() > 500000);
-    // A session that ended without closing its connection leaves its log behind.
     Write(DbPath() + "-wal", QByteArray());
     QVERIFY(Login());
     QVERIFY(Account::MsgDbReadWhole());
@@ -225,6 +254,53 @@ void TestMsgDb::asideNamesNeverCollide() {
     Write(first, "x");
     QCOMPARE(QFileInfo(MsgDbCheck::AsideName(DbPath(), when)).fileName(),
              QString("msg-damaged-20240506-080910-2.db"));
+}
+
+// Rollback and commit: the parser's failing statements (tst_msgparse).
+void TestMsgDb::sqlErrorsBindingAndThreads() {
+    QVERIFY(UseTable(dir_.filePath("results.db")));
+    QCOMPARE(SqlExec::Insert("INSERT INTO missing VALUES (1)"), -1);
+    QVERIFY(SqlExec::Update("UPDATE t SET n = n + 1 WHERE v = :v", {{"v", "x"}}));
+    QVERIFY(!SqlExec::Update("UPDATE nowhere SET a = 1"));
+    QCOMPARE(SqlExec::SelectInt("SELECT n FROM t WHERE v = :v", {{"v", "x"}}), 4);
+    QVERIFY(!SqlExec::SelectValue("SELECT v FROM t WHERE id = 99").isValid());
+    QVERIFY(SqlExec::SelectRow("SELECT * FROM t WHERE id = 3").isEmpty());
+
+    // Text is bound, not spliced into the statement.
+    const QString nasty = QStringLiteral("it's \"quoted\"; DROP TABLE t; --你好");
+    QVERIFY(SqlExec::Insert("INSERT INTO t (v, n) VALUES (:v, 0)", {{"v", nasty}}) > 0);
+    QCOMPARE(SqlExec::SelectString("SELECT v FROM t WHERE v = :v", {{"v", nasty}}), nasty);
+
+    // Every thread has a connection of its own, dropped when the thread finishes.
+    const QString gui_name = ConnectionPool::ConnectionName();
+    QVERIFY(QSqlDatabase::contains(gui_name));
+    QString worker_name;
+    int worker_rows = -1;
+    QThread* thread = QThread::create([&] {
+        worker_rows = SqlExec::SelectRows("SELECT * FROM t").size();
+        worker_name = ConnectionPool::ConnectionName();
+        QVERIFY(QSqlDatabase::contains(worker_name));
+    });
+    thread->start();
+    QVERIFY(thread->wait(5000));
+    QCOMPARE(worker_rows, 3);
+    QVERIFY(worker_name.startsWith("conn_"));
+    QVERIFY(worker_name != gui_name);
+    QVERIFY(!QSqlDatabase::contains(worker_name));
+    delete thread;
+}
+
+void TestMsgDb::sqlReconfiguredDatabase() {
+    UseDatabase(dir_.filePath("first.db"));
+    SqlExec::Insert("CREATE TABLE who(name text);");
+    SqlExec::Insert("INSERT INTO who VALUES ('first')");
+    UseDatabase(dir_.filePath("second.db"));
+    QVERIFY(!SqlExec::SelectValue("SELECT name FROM who").isValid());
+    SqlExec::Insert("CREATE TABLE who(name text);");
+    SqlExec::Insert("INSERT INTO who VALUES ('second')");
+    QCOMPARE(SqlExec::SelectString("SELECT name FROM who"), QString("second"));
+    UseDatabase(dir_.filePath("first.db"));
+    QCOMPARE(SqlExec::SelectString("SELECT name FROM who"), QString("first"));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestMsgDb)

@@ -20,16 +20,6 @@
 
 namespace engine_test {
 
-// Frees the record lists the engine hands to the widgets, as their receivers would.
-inline void FreeRecordsAsWidgetsWould(MsgController* controller, QObject* context) {
-    QObject::connect(controller->Parse(), &MsgParse::update_connect_list_ui, context,
-                     [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
-    QObject::connect(controller->Parse(), &MsgParse::msgs_sys_has_receive, context,
-                     [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
-    QObject::connect(controller->Loader(), &MsgLoader::msg_load_ready, context,
-                     [](MessageItemInfoPointers list) { qDeleteAll(list); });
-}
-
 class SimEngine {
 public:
     SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true,
@@ -37,7 +27,12 @@ public:
         : watchdog_(watchdog_ms), controller_(new MsgController) {
         ok_ = SignInAs(login, user_id, sim.UnitRecord(), sim.OpenSession(login), fresh);
         controller_->Init();
-        FreeRecordsAsWidgetsWould(controller_, &context_);
+        QObject::connect(controller_->Parse(), &MsgParse::update_connect_list_ui, &context_,
+                         [](ConnectListItemInfoPointers list) { qDeleteAll(list); });
+        QObject::connect(controller_->Parse(), &MsgParse::msgs_sys_has_receive, &context_,
+                         [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
+        QObject::connect(controller_->Loader(), &MsgLoader::msg_load_ready, &context_,
+                         [](MessageItemInfoPointers list) { qDeleteAll(list); });
         QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
                          &LoginWatchdog::OnHeartMsgEid);
     }

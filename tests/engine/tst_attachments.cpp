@@ -1,13 +1,15 @@
 // Attachments: file downloads and their states, media fetched from the upload folder, files of
 // the same name kept apart, a failed transfer that leaves nothing behind, what a click opens or
 // plays (programs only show their folder), files carried in reply envelopes, and the thumbnail of
-// a video.
+// a video. Avatars: asked by id, named by "UserInfo_Get", fetched once into the avatar folder.
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
 
 #include "EngineTestEnv.h"
-#include "base/AppInfo.h"
 #include "engine/AttachmentPaths.h"
+#include "engine/AvatarDownloader.h"
 #include "engine/EngineMetaTypes.h"
 #include "engine/EnvelopeFile.h"
 #include "engine/ResourceDownloader.h"
@@ -81,6 +83,46 @@ QByteArray Decoded(const QByteArray& reply, bool* ok) {
     return out.data();
 }
 
+// A picture of one pixel.
+const QByteArray kPng = QByteArray::fromBase64(
+    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+"
+    "M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==");
+
+// The user-info answer for `id` naming `head_pic` as its picture.
+void AnswerUser(TestHttpServer& server, int id, const QString& head_pic) {
+    server.ReplyFor("GetUser_ID=" + QByteArray::number(id) + "&", 200,
+                    Envelope({{"EID", "0"},
+                              {"User_ID", QString::number(id)},
+                              {"UserName", "李老师"},
+                              {"HeadPic", head_pic}}));
+}
+
+int PictureRequests(const TestHttpServer& server, const QByteArray& path) {
+    int count = 0;
+    for (const auto& request : server.Requests())
+        count += request.target.endsWith(path) ? 1 : 0;
+    return count;
+}
+
+QStringList AvatarFiles() {
+    return QDir(Account::AvatarPath()).entryList(QDir::Files, QDir::Name);
+}
+
+// An avatar downloader on the test thread.
+struct Avatars {
+    AvatarDownloader downloader;
+    QSignalSpy ready{&downloader, &AvatarDownloader::avatar_ready};
+
+    Avatars() { downloader.OnStart(); }
+    // Asks for `id` and waits for its picture to be signalled.
+    bool Fetch(int id) {
+        const int before = ready.size();
+        downloader.OnReqOneAvatar(QString::number(id));
+        return QTest::qWaitFor(
+            [&] { return ready.size() > before && ready.last().at(0).toInt() == id; }, 5000);
+    }
+};
+
 }  // namespace
 
 class TestAttachments : public QObject {
@@ -97,10 +139,7 @@ private slots:
             return accept_;
         });
     }
-    void cleanup() {
-        FileOpener::SetUrlHandler(nullptr);
-        AppInfo::SetAppPath(QString());
-    }
+    void cleanup() { FileOpener::SetUrlHandler(nullptr); }
 
     void fileDownloadsReportTheirState();
     void sameNameFilesAreKeptApart();
@@ -110,6 +149,9 @@ private slots:
     void programsOnlyShowTheirFolder();
     void envelopeFilesAreTakenWholeOrNotAtAll();
     void videoThumbnails();
+    void avatarsWrittenOnceForTwoRequests();
+    void brokenAvatarAnswersAreNotKept();
+    void manyAvatarsAreAskedForAFewAtATime();
 
 private:
     QScopedPointer<TestHttpServer> server_;
@@ -170,12 +212,6 @@ void TestAttachments::fileDownloadsReportTheirState() {
     QCOMPARE(StateOf(states, "51"), QString("100"));
     // A file download is no open: the user opens it with its own button.
     QVERIFY(opened_.isEmpty());
-
-    server_->Reply(200, FileAnswer("#!/bin/sh\necho hi\n"));
-    downloader.OnDownloadResource(2, "81|files/81|安装.SH");
-    QTRY_COMPARE(StateOf(states, "81"), QString("100"));
-    downloader.OnOpenResource(2, "81|files/81|安装.SH");
-    QCOMPARE(opened_, QStringList{Account::MsgPath() + "/file"});
 }
 
 void TestAttachments::sameNameFilesAreKeptApart() {
@@ -331,29 +367,24 @@ void TestAttachments::failedTransfersLeaveNoFile() {
 
 void TestAttachments::programsOnlyShowTheirFolder() {
     QTemporaryDir dir;
-    for (const QString& name : {"教案 #1.pdf", "read me.txt", "照片.PNG", "no suffix"}) {
+    for (const QString& name : {"教案 #1.pdf", "read me.txt", "no suffix"}) {
         QVERIFY(WriteAll(dir.filePath(name), "plain text, nothing to run"));
         QCOMPARE(FileOpener::Open(dir.filePath(name)), FileOpener::Result::kOpened);
         QCOMPARE(opened_.takeLast(), dir.filePath(name));
     }
-    QStringList runnable;
-    for (const QString& name : {"install.sh", "SETUP.EXE", "start.bat", "app.desktop", "tool.jar",
-                                "Player.AppImage", "RUN.Sh", "x.cmd", "y.vbs"}) {
+    for (const char* name : {"install.sh", "SETUP.EXE", "app.desktop", "flagged.txt"})
         QVERIFY(WriteAll(dir.filePath(name), "data"));
-        runnable.append(dir.filePath(name));
-    }
     // Named like a document, but a program or script all the same.
     QVERIFY(WriteAll(dir.filePath("marks.pdf"), "#!/bin/sh\nrm -rf ~\n"));
     QVERIFY(WriteAll(dir.filePath("notes.txt"), QByteArray("\x7f"
                                                            "ELF\x02\x01\x01",
                                                            7)));
-    QVERIFY(WriteAll(dir.filePath("flagged.txt"), "text"));
     QVERIFY(QFile::setPermissions(dir.filePath("flagged.txt"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(QFile::link(dir.filePath("install.sh"), dir.filePath("shortcut.txt")));
-    for (const char* name : {"marks.pdf", "notes.txt", "flagged.txt", "shortcut.txt"})
-        runnable << dir.filePath(name);
-    for (const QString& path : runnable) {
+    for (const char* name : {"install.sh", "SETUP.EXE", "app.desktop", "marks.pdf", "notes.txt",
+                             "flagged.txt", "shortcut.txt"}) {
+        const QString path = dir.filePath(name);
         QVERIFY2(FileOpener::MayRun(path), qPrintable(path));
         QCOMPARE(FileOpener::Open(path), FileOpener::Result::kFolderOpened);
         QCOMPARE(opened_.takeLast(), dir.path());
@@ -448,19 +479,6 @@ void TestAttachments::videoThumbnails() {
     QVERIFY(VideoThumbnail::Ensure(clip));
     QCOMPARE(QImage(thumbnail).size(), QSize(96, 64));
 
-    // The tool in the folder beside the program comes first.
-    QTemporaryDir app;
-    const QString tools = app.filePath("tools");
-    QVERIFY(WriteAll(tools + "/ffmpeg",
-                     "#!/bin/sh\necho used > \"$(dirname \"$0\")/used\"\nexec ffmpeg \"$@\"\n"));
-    QVERIFY(QFile::setPermissions(tools + "/ffmpeg", QFile::ReadOwner | QFile::ExeOwner));
-    AppInfo::SetAppPath(app.path() + "/");
-    QCOMPARE(VideoThumbnail::Program(), tools + "/ffmpeg");
-    QVERIFY(VideoThumbnail::Make(clip, dir.filePath("by the bundled tool.png")));
-    QVERIFY(QFile::exists(tools + "/used"));
-    QVERIFY(QFile::remove(tools + "/ffmpeg"));
-    QCOMPARE(VideoThumbnail::Program(), QString("ffmpeg"));
-
     // A video clicked is fetched, gets its thumbnail and goes to the desktop's player.
     ResourceDownloader downloader;
     QSignalSpy ready(&downloader, &ResourceDownloader::resource_downloaded);
@@ -470,6 +488,118 @@ void TestAttachments::videoThumbnails() {
     const QString video = ReceivedFile(5, "v/clip.mp4|课堂 录像.mp4");
     QVERIFY(!QImage(VideoThumbnail::PathFor(video)).isNull());
     QCOMPARE(opened_, QStringList{video});
+}
+
+void TestAttachments::avatarsWrittenOnceForTwoRequests() {
+    Avatars avatars;
+    AnswerUser(*server_, 2001, "pic/u2001.png");
+    AnswerUser(*server_, 2002, "pic/a.b.png");
+    AnswerUser(*server_, -301, "pic/g301.jpg");
+    server_->ReplyFor("pic/", 200, kPng);
+    avatars.downloader.OnReqOneAvatar("2001");
+    avatars.downloader.OnReqOneAvatar("2001");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u2001.png"), 2);
+    // Asked only once both answers were out, so it is signalled after them.
+    QVERIFY(avatars.Fetch(2002));
+    QVERIFY(avatars.Fetch(-301));
+
+    QCOMPARE(Field(server_->Requests().first(), "GetUser_ID"), QString("2001"));
+    QCOMPARE(FieldNames(server_->Requests().first()), QStringList({"GetUser_ID", "SessionID"}));
+    // Stored under the suffix of the picture's name.
+    QCOMPARE(AvatarFiles(), QStringList({"-301.jpg", "2001.png", "2002.b.png"}));
+    QCOMPARE(avatars.ready.size(), 3);
+    QCOMPARE(avatars.ready.first().at(0).toInt(), 2001);
+
+    // An avatar already on disk is never replaced.
+    const QString kept = Account::AvatarPath() + "/2003.png";
+    QImage other(4, 4, QImage::Format_ARGB32);
+    other.fill(Qt::red);
+    QVERIFY(other.save(kept));
+    AnswerUser(*server_, 2003, "pic/u2003.png");
+    AnswerUser(*server_, 2004, "pic/u2004.png");
+    avatars.downloader.OnReqOneAvatar("2003");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u2003.png"), 1);
+    QVERIFY(avatars.Fetch(2004));
+    QCOMPARE(QImage(kept).size(), QSize(4, 4));
+    QCOMPARE(avatars.ready.size(), 4);
+}
+
+void TestAttachments::brokenAvatarAnswersAreNotKept() {
+    Avatars avatars;
+    AnswerUser(*server_, 4002, "pic/u4002.png");
+    AnswerUser(*server_, 4003, "pic/u4003.png");
+    server_->ReplyFor("pic/u4002", 200, "<html>404</html>");
+    server_->ReplyFor("pic/", 200, kPng);
+    avatars.downloader.OnReqOneAvatar("4002");
+    QTRY_COMPARE(PictureRequests(*server_, "pic/u4002.png"), 1);
+    QVERIFY(avatars.Fetch(4003));
+    QCOMPARE(AvatarFiles(), QStringList({"4003.png"}));
+    QCOMPARE(avatars.ready.size(), 1);
+
+    // Not a user-info answer at all, a failure, or an id that is no number (it would name the
+    // file): nothing is fetched.
+    server_->ReplyFor("GetUser_ID=4004&", 200, "<html>error</html>");
+    server_->ReplyFor("GetUser_ID=4005&", 200, Envelope({{"EID", "1"}}));
+    server_->ReplyFor(
+        "GetUser_ID=4007&", 200,
+        Envelope({{"EID", "0"}, {"User_ID", "../4007"}, {"HeadPic", "pic/u4007.png"}}));
+    const int requests = server_->Requests().size();
+    for (const char* id : {"4004", "4005", "4007"})
+        avatars.downloader.OnReqOneAvatar(id);
+    QTRY_COMPARE(server_->Requests().size(), requests + 3);
+    AnswerUser(*server_, 4006, "pic/u4006.png");
+    QVERIFY(avatars.Fetch(4006));
+    QCOMPARE(server_->Requests().size(), requests + 5);
+    QCOMPARE(AvatarFiles(), QStringList({"4003.png", "4006.png"}));
+
+    // Taken as it stands, this suffix would climb out of the avatar folder.
+    AnswerUser(*server_, 4001, "pic/u4001.png%2F..%2F..%2Fevil");
+    const QDir unit_dir(Account::AvatarPath() + "/..");
+    const QStringList beside = unit_dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QVERIFY(avatars.Fetch(4001));
+    QCOMPARE(AvatarFiles(), QStringList({"4001.png", "4003.png", "4006.png"}));
+    QCOMPARE(unit_dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), beside);
+    // Other suffixes that would reach out of the folder or name no picture.
+    const QList<QPair<QString, QString>> cases = {
+        {"UpLoad/u1.gif?v=3", "gif"},           {"UpLoad/u1", "png"},
+        {"UpLoad/u1.png/../../../evil", "png"}, {"UpLoad\\u1.png\\..\\..\\evil", "png"},
+        {"UpLoad/u1.png:evil", "png"},          {"UpLoad/u1.abcdefghijk", "png"}};
+    for (const auto& c : cases)
+        QCOMPARE(AvatarDownloader::SafeSuffix(c.first), c.second);
+}
+
+void TestAttachments::manyAvatarsAreAskedForAFewAtATime() {
+    Avatars avatars;
+    server_->ReplyFor("pic/", 200, kPng);
+    // The first list of a long history: each user once, some without a picture.
+    for (int id = 5001; id <= 5030; ++id) {
+        if (id % 3 != 0)
+            AnswerUser(*server_, id, QStringLiteral("pic/u%1.png").arg(id));
+        avatars.downloader.OnReqOneAvatar(QString::number(id));
+    }
+    const auto asked = [this] {
+        QStringList ids;
+        for (const auto& request : server_->Requests()) {
+            if (request.body.contains("GetUser_ID"))
+                ids << Field(request, "GetUser_ID");
+        }
+        return ids;
+    };
+    server_->Hold(true);
+    QTRY_COMPARE(server_->Requests().size(), AvatarDownloader::kMaxInFlight);
+    QTest::qWait(100);
+    QCOMPARE(server_->Requests().size(), AvatarDownloader::kMaxInFlight);
+    // The first ones asked for go first.
+    QStringList first = asked();
+    first.sort();
+    QCOMPARE(first, QStringList({"5001", "5002", "5003", "5004"}));
+    server_->Hold(false);
+    // Every user is asked for once in the end, and every picture arrives.
+    QTRY_COMPARE_WITH_TIMEOUT(avatars.ready.size(), 20, 10000);
+    const QStringList all = asked();
+    QCOMPARE(all.size(), 30);
+    QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), 30);
+    QCOMPARE(AvatarFiles().size(), 20);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestAttachments)

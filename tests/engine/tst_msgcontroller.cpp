@@ -1,5 +1,6 @@
-// The engine's threads against platform-sim: started and stopped again and again, one poll out
-// at a time, and a stop that does not wait for a poll the platform holds.
+// The whole engine against platform-sim: started and stopped again and again, one poll out at a
+// time, a stop that does not wait for a held poll; a poll padded or held past the watchdog, a
+// send whose answer is cut off or held: the engine recovers, every message arrives exactly once.
 
 #include <QtTest>
 
@@ -16,6 +17,33 @@ bool AllGone(const QList<QPointer<QObject>>& objects) {
                        [](const QPointer<QObject>& object) { return object.isNull(); });
 }
 
+constexpr int kZhangLei = 10001;
+constexpr int kWangFang = 10002;
+const char kPoll[] = "Message_GetByMaxID2";
+const char kSend[] = "Message_Send";
+
+// 张磊 with a running engine, polling until the platform holds a poll.
+bool StartZhang(SimEngine& zhang, SimServer& sim) {
+    if (!zhang.Ok())
+        return false;
+    zhang.Start();
+    return QTest::qWaitFor([&sim] { return sim.HeldPolls() == 1; }, 10000);
+}
+
+bool AllStored(const QList<qint64>& ids, int times = -1) {
+    for (qint64 id : ids) {
+        const int stored =
+            Count("SELECT COUNT(*) FROM message_all WHERE message_id = :id", {{"id", id}});
+        if (times < 0 ? stored == 0 : stored != times)
+            return false;
+    }
+    return true;
+}
+
+QVariantMap RowWithContent(const QString& text) {
+    return Row("SELECT * FROM message_all WHERE content = :c ORDER BY id DESC", {{"c", text}});
+}
+
 }  // namespace
 
 class TestMsgController : public QObject {
@@ -24,22 +52,19 @@ private slots:
     void initTestCase() { EngineMetaTypes::Register(); }
     void startsAndStopsRepeatedly();
     void onePollAtATimeAndStopWithoutWaitingForIt();
+    void pollKeepsGoingThroughHugeAnswers();
+    void pollHeldPastTheWatchdogRecoversOnNextLogin();
+    void lostSendAnswersAreMadeUpByThePoll_data();
+    void lostSendAnswersAreMadeUpByThePoll();
 };
 
 void TestMsgController::startsAndStopsRepeatedly() {
     SimServer sim(200);
     QVERIFY(sim.IsRunning());
     for (int round = 0; round < 3; ++round) {
-        SimEngine engine(sim, "wangfang", 10002);
+        SimEngine engine(sim, "wangfang", kWangFang);
         QVERIFY(engine.Ok());
         const QList<QPointer<QObject>> owned = engine.Owned();
-        // Every worker on a thread of its own.
-        QSet<QThread*> threads;
-        for (const QPointer<QObject>& worker : owned.mid(0, 6)) {
-            QVERIFY(engine.Controller()->Threads().contains(worker->thread()));
-            threads.insert(worker->thread());
-        }
-        QCOMPARE(threads.size(), 6);
         QueuedSpy eids(engine.Controller()->HeartBeat(), &HeartBeatMsg::heart_msg_eid);
         engine.Start();
         // Two answers: the loop went round through parser and heartbeat.
@@ -51,7 +76,7 @@ void TestMsgController::startsAndStopsRepeatedly() {
     }
 
     // Never started: the workers go all the same.
-    SimEngine idle(sim, "wangfang", 10002);
+    SimEngine idle(sim, "wangfang", kWangFang);
     const QList<QPointer<QObject>> owned = idle.Owned();
     idle.Stop();
     QVERIFY(AllGone(owned));
@@ -59,7 +84,7 @@ void TestMsgController::startsAndStopsRepeatedly() {
 
 void TestMsgController::onePollAtATimeAndStopWithoutWaitingForIt() {
     SimServer sim;  // the platform's own hold time
-    SimEngine engine(sim, "wangfang", 10002);
+    SimEngine engine(sim, "wangfang", kWangFang);
     QVERIFY(engine.Ok());
     const QList<QPointer<QObject>> owned = engine.Owned();
     HeartBeatMsg* heart = engine.Controller()->HeartBeat();
@@ -90,6 +115,82 @@ void TestMsgController::onePollAtATimeAndStopWithoutWaitingForIt() {
     QCOMPARE(sim.HeldPolls(), 1);
     QVERIFY(AllGone(owned.mid(0, 6)));
     QTRY_VERIFY(AllGone(owned));
+}
+
+// Polls answered far beyond any real answer. (Polls cut off: tst_app_flow; answered with an error
+// status or a page that is no JSON: tst_requests.)
+void TestMsgController::pollKeepsGoingThroughHugeAnswers() {
+    SimServer sim(300, 300);
+    SimEngine zhang(sim, "zhanglei", kZhangLei);
+    QueuedSpy failed(zhang.Controller()->HeartBeat(), &HeartBeatMsg::heart_msg_failed);
+    QVERIFY(StartZhang(zhang, sim));
+    const int unread = Number(kWangFang);
+
+    // Two polls in a row are spoiled; messages keep coming meanwhile.
+    sim.SetFault(kPoll, FaultKind::kHuge, 50, 2);
+    QList<qint64> ids;
+    for (int i = 0; i < 3; ++i) {
+        ids << sim.SendChat("wangfang", "zhanglei", QStringLiteral("故障期间 %1").arg(i));
+        QTest::qWait(200);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 20000);
+    QVERIFY(!sim.HasFault(kPoll));
+    QCOMPARE(failed.size(), 2);
+
+    // Polling goes on at full speed.
+    ids << sim.SendChat("wangfang", "zhanglei", "恢复之后");
+    QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 5000);
+    QVERIFY(AllStored(ids, 1));
+    QCOMPARE(Number(kWangFang), unread + 4);
+    QCOMPARE(Order(kWangFang), 0);
+}
+
+// A poll the server holds past the watchdog: the user is sent to login, and the next engine
+// takes up everything from where the stored messages end.
+void TestMsgController::pollHeldPastTheWatchdogRecoversOnNextLogin() {
+    SimServer sim(300, 300);
+    QList<qint64> ids;
+    {
+        SimEngine zhang(sim, "zhanglei", kZhangLei, true, 1000);
+        QueuedSpy re_login(&zhang.Watchdog(), &LoginWatchdog::re_login);
+        QVERIFY(StartZhang(zhang, sim));
+        sim.SetFault(kPoll, FaultKind::kHold, 4000, 1);
+        ids << sim.SendChat("wangfang", "zhanglei", "等待中一");
+        QVERIFY(re_login.wait(10000));
+        ids << sim.SendChat("wangfang", "zhanglei", "等待中二");
+    }
+    SimEngine again(sim, "zhanglei", kZhangLei, false);
+    QVERIFY(again.Ok());
+    again.Start();
+    ids << sim.SendChat("wangfang", "zhanglei", "重新登录后");
+    QTRY_VERIFY_WITH_TIMEOUT(AllStored(ids), 10000);
+    QVERIFY(AllStored(ids, 1));
+}
+
+void TestMsgController::lostSendAnswersAreMadeUpByThePoll_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("value");
+    // Kept, but the answer is lost or late: the poll brings it back as sent. (Refused and sent
+    // again in its place: tst_chat_e2e.)
+    QTest::newRow("dropped") << int(FaultKind::kDrop) << 0;
+    QTest::newRow("held") << int(FaultKind::kHold) << 2000;
+}
+
+void TestMsgController::lostSendAnswersAreMadeUpByThePoll() {
+    QFETCH(int, kind);
+    QFETCH(int, value);
+    SimServer sim(300, 300);
+    SimEngine zhang(sim, "zhanglei", kZhangLei);
+    QVERIFY(StartZhang(zhang, sim));
+    sim.SetFault(kSend, FaultKind(kind), value, 1);
+    const QString text = QStringLiteral("出故障时发送 %1").arg(kind);
+    const int row = zhang.Write(kWangFang, "王芳", 1, text);
+    QVERIFY(row > 0);
+    QTRY_VERIFY(!sim.HasFault(kSend));
+    QTRY_VERIFY_WITH_TIMEOUT(RowWithContent(text).value("is_send").toInt() == 1, 10000);
+    QCOMPARE(RowWithContent(text).value("id").toInt(), row);
+    QTRY_VERIFY(RowWithContent(text).value("message_id").toInt() > 0);
+    QCOMPARE(Count("SELECT COUNT(*) FROM message_all WHERE content = :c", {{"c", text}}), 1);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestMsgController)

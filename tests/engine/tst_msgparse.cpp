@@ -1,13 +1,15 @@
-// MsgParse: polled chat messages stored (conversation order and numbers, duplicates, own echoes,
-// rejected elements, failing statements, texts that must survive as sent), messages written here
-// (the local row before sending, the send result, group names from the contacts panel), status
-// logs (read receipts, reading on another device) and system messages with their per-category
-// unread numbers.
+// MsgParse: polled messages stored (conversation order and numbers, duplicates, own echoes,
+// rejected elements, failing statements, texts as sent), messages written here, group names,
+// status logs, system messages counted per category and the page each leads to. MsgLoader: the
+// pages of a conversation both ways, new rows only, and the row the page shows after sending.
 
 #include <QtTest>
 
 #include "ParserProbe.h"
 #include "engine/EngineMetaTypes.h"
+#include "engine/ExternalLink.h"
+#include "engine/MessageStore.h"
+#include "engine/MsgLoader.h"
 #include "engine/ReplyDate.h"
 #include "tests/support/TestMain.h"
 
@@ -33,6 +35,51 @@ QStringList SysEntries(const QSignalSpy& spy) {
     return entries;
 }
 
+void StoreReminder(int remind_id, int message_id, const QString& url) {
+    MessageRecord msg;
+    msg.other_id2 = remind_id;
+    msg.message_id = message_id;
+    msg.url = url;
+    QVERIFY(MessageStore::Insert(msg) > 0);
+}
+
+int Store(int other_id, int message_id, int msg_type = 1, const QString& url = QString(),
+          int is_send = 1) {
+    MessageRecord msg;
+    msg.other_id = other_id;
+    msg.message_id = message_id;
+    msg.msg_type = msg_type;
+    msg.url = url;
+    msg.send_or_receive = is_send == -1 ? 1 : 0;
+    msg.is_send = is_send;
+    msg.send_date = QDateTime(QDate(2024, 5, 6), QTime(8, 0)).addSecs(message_id);
+    return MessageStore::Insert(msg);
+}
+
+struct LoaderProbe {
+    MsgLoader loader;
+    QSignalSpy pages{&loader, &MsgLoader::msg_load_ready};
+    QSignalSpy nulls{&loader, &MsgLoader::msg_null_load_ready};
+
+    ~LoaderProbe() { FreeRecords<MessageItemInfoPointers>(pages); }
+    MessageItemInfoPointers Last() const {
+        return pages.last().at(0).value<MessageItemInfoPointers>();
+    }
+    QList<int> LastIds() const {
+        QList<int> ids;
+        for (const MessageItemInfo* item : Last())
+            ids.append(item->id);
+        return ids;
+    }
+};
+
+QList<int> Ids(int from, int to, int step = 1) {
+    QList<int> ids;
+    for (int id = from; id <= to; id += step)
+        ids.append(id);
+    return ids;
+}
+
 }  // namespace
 
 class TestMsgParse : public QObject {
@@ -42,34 +89,41 @@ private slots:
     void init() { QVERIFY(SignIn()); }
 
     void conversationsMoveToTheTop();
-    void burstOfRepliesBuildsTheListOnce();
-    void readAndGroupMessages();
+    void readGroupAndOwnMessagesAndTheirLogs();
     void ownEchoAndDuplicates();
     void rejectedElementEndsItsArray();
     void failedStatementKeepsThePollPosition();
-    void storesTheMessageBeforeSending();
-    void sendResultUpdatesTheRow();
+    void storesTheMessageBeforeSendingAndTheResultAfter();
     void refusedConversationRowKeepsTheMessage();
     void groupNamesAreStoredAsGiven();
-    void readLogsMarkMessagesAndResetNumbers();
     void datesReadAsQtReadsThem();
-    void groupReadLogsClearTheGroup();
     void systemMessagesAreCountedPerCategory();
+    void systemMessagesOpenTheirOwnPage();
+    void linksGetTheSchemeInFrontOnce();
+    void loaderDeliversNewMessagesOnce();
+    void loaderPagesGoBothWaysFortyAtATime();
 };
 
 void TestMsgParse::conversationsMoveToTheTop() {
     ParserProbe probe;
     QCOMPARE(probe.LastPoll(), (QList<int>{0, 0, 0, 0}));
-    Reply first;
+    probe.Clear();
+    // Replies one after the other, as while catching up: each page is told at once, the list,
+    // the tray and the unread total once, after the last, with all of them in it.
     for (int i = 1; i <= 4; ++i)
-        first.Add(From(2000 + i, i));
-    probe.Feed(first);
+        probe.parse.OnHeartBeatMsgToParse(Reply().Add(From(2000 + i, i)).Text());
+    QCOMPARE(probe.Ints(probe.pages, 0, 3), QList<int>{2004});
+    QCOMPARE(probe.Ints(probe.receipts, 1, 3), QList<int>{4});
+    QCOMPARE(probe.polls.size(), 4);
+    QVERIFY(probe.lists.isEmpty() && probe.trays.isEmpty() && probe.bubbles.isEmpty());
+    QTRY_COMPARE(probe.lists.size(), 1);
     QCOMPARE(probe.LastList(), (QStringList{"2004:1:0", "2003:1:1", "2002:1:2", "2001:1:3"}));
+    QCOMPARE(probe.trays, (QList<QList<QVariant>>{{2004, 4}}));
+    QCOMPARE(probe.LastBubble(), 4);
     QCOMPARE(probe.avatars.size(), 4);
-    QCOMPARE(probe.Ints(probe.receipts, 1), (QList<int>{1, 2, 3, 4}));
-    QCOMPARE(probe.Ints(probe.pages), (QList<int>{2001, 2002, 2003, 2004}));
-    QCOMPARE(probe.trays.last(), (QList<QVariant>{2004, 4}));
     QCOMPARE(probe.LastPoll(), (QList<int>{4, 0, 0, 0}));
+    QTest::qWait(2 * MsgParse::kWidgetDelayMs);
+    QCOMPARE(probe.lists.size(), 1);
 
     // From position 2 to the top: only the two above move down. Attachments to show are
     // fetched at once, files only when opened.
@@ -85,25 +139,6 @@ void TestMsgParse::conversationsMoveToTheTop() {
     QCOMPARE(probe.LastBubble(), 6);
     QCOMPARE(probe.downloads.size(), 1);
     QCOMPARE(probe.downloads.at(0), (QList<QVariant>{3, "up/5|图.png"}));
-}
-
-void TestMsgParse::burstOfRepliesBuildsTheListOnce() {
-    ParserProbe probe;
-    probe.Clear();
-    // Replies one after the other, as while catching up: each page is told at once, the list,
-    // the tray and the unread total once, after the last, with all of them in it.
-    for (int i = 1; i <= 5; ++i)
-        probe.parse.OnHeartBeatMsgToParse(Reply().Add(From(2000 + i, i)).Text());
-    QCOMPARE(probe.pages.size(), 5);
-    QCOMPARE(probe.polls.size(), 5);
-    QVERIFY(probe.lists.isEmpty() && probe.trays.isEmpty() && probe.bubbles.isEmpty());
-    QTRY_COMPARE(probe.lists.size(), 1);
-    QCOMPARE(probe.trays.size(), 1);
-    QCOMPARE(probe.LastBubble(), 5);
-    QCOMPARE(probe.LastList(),
-             (QStringList{"2005:1:0", "2004:1:1", "2003:1:2", "2002:1:3", "2001:1:4"}));
-    QTest::qWait(2 * MsgParse::kWidgetDelayMs);
-    QCOMPARE(probe.lists.size(), 1);
 
     // A message written here moves the list at once.
     probe.Send(2001, 1, 77, "好的");
@@ -111,21 +146,29 @@ void TestMsgParse::burstOfRepliesBuildsTheListOnce() {
     QCOMPARE(probe.LastList().first(), QString("2001:1:0"));
 }
 
-void TestMsgParse::readAndGroupMessages() {
+void TestMsgParse::readGroupAndOwnMessagesAndTheirLogs() {
     ParserProbe probe;
     ChatMsg read_elsewhere = From(2001, 2);
     read_elsewhere.is_read = 2;
     ChatMsg read_new = From(2002, 3);
     read_new.is_read = 2;
-    ChatMsg member = From(-300, 4);
+    ChatMsg member = From(-2001, 4);
     member.receive_id = -300;
-    member.send_id2 = 2005;
+    member.send_id2 = 2001;
     member.send_name = "赵老师";
     member.receive_name = "语文组";
     ChatMsg own = member;
     own.message_id = 5;
     own.send_id = kUserId;
-    probe.Feed(Reply().Add(From(2001, 1)).Add(read_elsewhere).Add(read_new).Add(member).Add(own));
+    ChatMsg own_direct = From(kUserId, 60);
+    own_direct.receive_id = 2002;
+    probe.Feed(Reply()
+                   .Add(From(2001, 1))
+                   .Add(read_elsewhere)
+                   .Add(read_new)
+                   .Add(member)
+                   .Add(own)
+                   .Add(own_direct));
     // Messages read already never raise a number, on a new conversation or an old one.
     QCOMPARE(Number(2001), 1);
     QCOMPARE(Number(2002), 0);
@@ -133,11 +176,39 @@ void TestMsgParse::readAndGroupMessages() {
 
     // A member's message keeps the member for its avatar; one's own keeps the group's name.
     QCOMPARE(Message(4).value("other_id").toInt(), -300);
-    QCOMPARE(Message(4).value("other_id2").toInt(), 2005);
+    QCOMPARE(Message(4).value("other_id2").toInt(), 2001);
     QCOMPARE(Message(4).value("other_name").toString(), QString("赵老师"));
     QCOMPARE(Message(5).value("other_id2").toInt(), 0);
     QCOMPARE(Message(5).value("other_name").toString(), QString("语文组"));
     QCOMPARE(Message(5).value("send_or_receive").toInt(), 1);
+
+    // The other side got, then read one's own message: the page is told once.
+    probe.Feed(Reply()
+                   .Append("ML", StatusLog(60, 100, kUserId, 2002, 1))
+                   .Append("ML", StatusLog(60, 101, kUserId, 2002, 2)));
+    QCOMPARE(Message(60).value("is_read").toInt(), 2);
+    QCOMPARE(probe.read_marks.size(), 1);
+    QCOMPARE(probe.read_marks.at(0), (QList<QVariant>{2002, 60}));
+    // A member read one's own message: one's unread number in the group stays.
+    probe.Feed(Reply().Append("ML", StatusLog(5, 200, kUserId, -300, 2)));
+    QCOMPARE(Number(-300), 1);
+    // The group message read on another device clears the group, not the member's own chat.
+    probe.Feed(Reply().Append("ML", StatusLog(4, 201, 2001, -300, 2)));
+    QCOMPARE(Message(4).value("is_read").toInt(), 2);
+    QCOMPARE(Number(-300), 0);
+    QCOMPARE(Number(2001), 1);
+    QCOMPARE(probe.LastList(), (QStringList{"2002:0:0", "-300:0:1", "2001:1:2"}));
+    // The next session shows what is still unread before any news.
+    ParserProbe restarted;
+    QCOMPARE(restarted.LastBubble(), 1);
+
+    // Read on another device, the chat message clears its conversation too.
+    probe.Feed(Reply().Append("ML", StatusLog(1, 202, 2001, kUserId, 2)));
+    QCOMPARE(Message(1).value("is_read").toInt(), 2);
+    QCOMPARE(probe.LastBubble(), 0);
+    QCOMPARE(probe.LastPoll(), (QList<int>{60, 202, 0, 0}));
+    ParserProbe again;
+    QCOMPARE(again.LastPoll(), (QList<int>{60, 202, 0, 0}));
 }
 
 void TestMsgParse::ownEchoAndDuplicates() {
@@ -237,30 +308,26 @@ void TestMsgParse::failedStatementKeepsThePollPosition() {
     QCOMPARE(probe.LastList(), (QStringList{"2014:1:0", "2013:1:1", "2012:1:2", "2011:1:3"}));
 }
 
-void TestMsgParse::storesTheMessageBeforeSending() {
+void TestMsgParse::storesTheMessageBeforeSendingAndTheResultAfter() {
     ParserProbe probe;
     probe.Feed(Reply().Add(From(2001, 1)).Add(From(2002, 2)).Add(From(2002, 3)).Add(From(2003, 4)));
     probe.Clear();
     const QString text = "It's \"ok\" + & 中文 [微笑]";
-    const int id = probe.Send(2001, 1, 11, text);
-    QCOMPARE(probe.send_requests.at(0), (QList<QVariant>{2001, "李老师", id, 1, text}));
-    QCOMPARE(probe.to_ids.at(0), (QList<QVariant>{2001, id}));
-    const QVariantMap row = Row("SELECT * FROM message_all WHERE id=:id", {{"id", id}});
+    const int accepted = probe.Send(2001, 1, 11, text);
+    QCOMPARE(probe.send_requests.at(0), (QList<QVariant>{2001, "李老师", accepted, 1, text}));
+    QCOMPARE(probe.to_ids.at(0), (QList<QVariant>{2001, accepted}));
+    const QString sql = "SELECT * FROM message_all WHERE id=:id";
+    const QVariantMap row = Row(sql, {{"id", accepted}});
     QCOMPARE(row.value("content").toString(), text);
     QCOMPARE(row.value("url").toString(), QString());
-    QCOMPARE(row.value("client_message_id").toInt(), id);
+    QCOMPARE(row.value("client_message_id").toInt(), accepted);
     QCOMPARE(row.value("is_send").toInt(), -1);
     QCOMPARE(row.value("message_id").toInt(), -1);
     QCOMPARE(row.value("client_code").toString(), Account::DeviceId());
     QCOMPARE(row.value("user_id").toInt(), kUserId);
     // The conversation comes to the top and keeps its number.
     QCOMPARE(probe.LastList(), (QStringList{"2001:1:0", "2003:1:1", "2002:2:2"}));
-}
 
-void TestMsgParse::sendResultUpdatesTheRow() {
-    ParserProbe probe;
-    probe.Feed(Reply().Add(From(2001, 40)));
-    const int accepted = probe.Send(2001, 1, 11, "a");
     const int refused = probe.Send(2001, 1, 12, "b");
     probe.parse.OnMsgSendReback(accepted, 1, "777");
     probe.parse.OnMsgSendReback(refused, 0, "对方已不在群内");
@@ -268,7 +335,6 @@ void TestMsgParse::sendResultUpdatesTheRow() {
     QCOMPARE(probe.send_states.size(), 2);
     QCOMPARE(probe.send_states.at(0), (QList<QVariant>{2001, 11, 1, "777"}));
     QCOMPARE(probe.send_states.at(1), (QList<QVariant>{2001, 12, 0, "对方已不在群内"}));
-    const QString sql = "SELECT * FROM message_all WHERE id=:id";
     QCOMPARE(Row(sql, {{"id", accepted}}).value("is_send").toInt(), 1);
     QCOMPARE(Row(sql, {{"id", accepted}}).value("message_id").toInt(), 777);
     QCOMPARE(Row(sql, {{"id", refused}}).value("is_send").toInt(), 0);
@@ -276,7 +342,7 @@ void TestMsgParse::sendResultUpdatesTheRow() {
     // A restart polls on from the last polled message: the id from a send answer that the poll
     // has not brought back yet would skip messages, the -1 of a refused one repeat them all.
     ParserProbe restarted;
-    QCOMPARE(restarted.LastPoll().first(), 40);
+    QCOMPARE(restarted.LastPoll().first(), 4);
 }
 
 void TestMsgParse::refusedConversationRowKeepsTheMessage() {
@@ -322,58 +388,6 @@ void TestMsgParse::groupNamesAreStoredAsGiven() {
     QCOMPARE(Row(sql, {{"id", 301}}).value("group_name").toString(), QString("初一,二班"));
     QCOMPARE(Row(sql, {{"id", 302}}).value("group_name").toString(), QString("新名字"));
     QCOMPARE(Count("SELECT COUNT(*) FROM group_infos"), 3);
-}
-
-void TestMsgParse::readLogsMarkMessagesAndResetNumbers() {
-    ParserProbe probe;
-    ChatMsg own = From(kUserId, 60);
-    own.receive_id = 2002;
-    probe.Feed(Reply().Add(From(2001, 1)).Add(own));
-    Reply logs;
-    logs.Append("ML", StatusLog(60, 100, kUserId, 2002, 1))
-        .Append("ML", StatusLog(60, 101, kUserId, 2002, 2))
-        .Append("ML", StatusLog(1, 102, 2001, kUserId, 2));
-    probe.Feed(logs);
-    QCOMPARE(Message(60).value("is_read").toInt(), 2);
-    QCOMPARE(Message(1).value("is_read").toInt(), 2);
-    // The other side read one's own message; one's own reading elsewhere clears the number.
-    QCOMPARE(probe.read_marks.size(), 1);
-    QCOMPARE(probe.read_marks.at(0), (QList<QVariant>{2002, 60}));
-    QCOMPARE(probe.LastList(), (QStringList{"2002:0:0", "2001:0:1"}));
-    QCOMPARE(probe.LastBubble(), 0);
-    QCOMPARE(probe.LastPoll(), (QList<int>{60, 102, 0, 0}));
-    ParserProbe restarted;
-    QCOMPARE(restarted.LastPoll(), (QList<int>{60, 102, 0, 0}));
-}
-
-void TestMsgParse::groupReadLogsClearTheGroup() {
-    ParserProbe probe;
-    ChatMsg in_group = From(-2001, 10);
-    in_group.receive_id = -5;
-    in_group.send_id2 = 2001;
-    ChatMsg own_in_group = From(kUserId, 12);
-    own_in_group.receive_id = -5;
-    probe.Feed(Reply().Add(in_group).Add(From(2001, 11)).Add(own_in_group));
-    const auto number = [&probe](int other_id) {
-        for (const QString& entry : probe.LastList())
-            if (entry.section(':', 0, 0).toInt() == other_id)
-                return entry.section(':', 1, 1).toInt();
-        return -1;
-    };
-    QCOMPARE(number(-5), 1);
-    QCOMPARE(number(2001), 1);
-    // A member read one's own message: one's unread number in the group stays.
-    probe.Feed(Reply().Append("ML", StatusLog(12, 200, kUserId, -5, 2)));
-    probe.Feed(Reply().Add(From(2001, 13)));
-    QCOMPARE(number(-5), 1);
-    // The group message read on another device clears the group, not the sender's own chat.
-    probe.Feed(Reply().Append("ML", StatusLog(10, 201, 2001, -5, 2)));
-    QCOMPARE(Message(10).value("is_read").toInt(), 2);
-    QCOMPARE(number(-5), 0);
-    QCOMPARE(number(2001), 2);
-    // The next session shows what is still unread before any news.
-    ParserProbe restarted;
-    QCOMPARE(restarted.LastBubble(), 2);
 }
 
 void TestMsgParse::systemMessagesAreCountedPerCategory() {
@@ -441,6 +455,139 @@ void TestMsgParse::datesReadAsQtReadsThem() {
         QCOMPARE(ReplyDate::Log(text), QDateTime::fromString(text, ReplyDate::kLogFormat));
     QVERIFY(ReplyDate::Message("2024/5/6 8:09:10").isValid());
     QVERIFY(ReplyDate::Log("2024-05-06 08:10").isValid());
+}
+
+void TestMsgParse::systemMessagesOpenTheirOwnPage() {
+    QVERIFY(SignIn("http://127.0.0.1:9/unit/7/"));
+    StoreReminder(9417, 71, "Web/Notice/NoticeView.aspx?Notice_ID=325");
+    // A quote in the stored url is part of the address, not of a statement.
+    StoreReminder(2302, 72, "DavEdevo/Affair/AffairView.aspx?Affair_ID=56' OR '1'='1");
+    StoreReminder(2202, 73, "17");
+    // Same message id, other category: not this message.
+    StoreReminder(9418, 75, "Web/Other.aspx");
+    // Stored without a url: no page of its own either.
+    StoreReminder(9428, 76, "");
+    ExternalLink link;
+    QSignalSpy unsupported(&link, &ExternalLink::dont_support_on_pc);
+    QSignalSpy opened(&link, &ExternalLink::open_link);
+    // Categories without a page: a note for some, nothing for others.
+    for (int remind : {9421, 9419, 9406, 9424})
+        link.OnOpenSysMsg(remind, 1);
+    QCOMPARE(unsupported.size(), 2);
+    QVERIFY(opened.isEmpty());
+    for (const auto& message : {qMakePair(9417, 71), qMakePair(2302, 72), qMakePair(2202, 73),
+                                qMakePair(9417, 75), qMakePair(9428, 76)})
+        link.OnOpenSysMsg(message.first, message.second);
+    QStringList links;
+    for (const QVariantList& call : opened)
+        links << call.at(0).toString().mid(QString("http://127.0.0.1:9/unit/7//").size());
+    QCOMPARE(links, QStringList({"/Web/Notice/NoticeView.aspx?Notice_ID=325",
+                                 "/DavEdevo/Affair/AffairView.aspx?Affair_ID=56' OR '1'='1",
+                                 "/DavEdevo/SetManage/SetMendDetail.aspx?SetMend_ID=17",
+                                 "/Web/MSGIndex.aspx?Type=1&MID=24064&RD=58135047",
+                                 "/Web/MSGIndex.aspx?Type=1&MID=24064&RD=58135047"}));
+    QCOMPARE(unsupported.size(), 2);
+}
+
+void TestMsgParse::linksGetTheSchemeInFrontOnce() {
+    QCOMPARE(ExternalLink::LinkFor("www.school.cn/", "/a.aspx"),
+             QString("http://www.school.cn///a.aspx"));
+    QCOMPARE(ExternalLink::LinkFor("HTTPS://www.school.cn/", "/a.aspx"),
+             QString("HTTPS://www.school.cn///a.aspx"));
+}
+
+void TestMsgParse::loaderDeliversNewMessagesOnce() {
+    for (int i = 1; i <= 3; ++i)
+        Store(2001, i);
+    LoaderProbe probe;
+    probe.loader.OnUpdateMsgPage(2001, 0, 0);
+    Store(2001, 4);
+    Store(2001, 5);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), Ids(4, 5));
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.pages.size(), 2);
+
+    // The page already shows what it sent; only the answer after it is new.
+    probe.loader.OnUpdateToId(2001, Store(2001, -1, 1, QString(), -1));
+    const int answer = Store(2001, 7);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), QList<int>{answer});
+
+    // A conversation not loaded yet gets its newest page, its records named by group and file;
+    // the system entry gets nothing.
+    SqlExec::Insert("INSERT INTO group_infos (group_id, group_name) VALUES (300, '语文组')");
+    Store(-300, 1, 2, "files/42|教案.docx|12");
+    Store(-300, 2, 3, "/home/t/本地|照片.png", -1);
+    Store(-300, 3, 3, "no-bar.png");
+    Store(-300, 4, 1, "ignored|x");
+    Store(0, 9);
+    probe.loader.OnNewMsgComming({0, -300});
+    QCOMPARE(probe.pages.size(), 4);
+    const MessageItemInfoPointers items = probe.Last();
+    QCOMPARE(items.size(), 4);
+    QCOMPARE(items.at(0)->group_name, QString("语文组"));
+    QCOMPARE(items.at(0)->file_name, QString("教案.docx"));
+    QCOMPARE(items.at(1)->file_name, QString("/home/t/本地|照片.png"));
+    QCOMPARE(items.at(2)->file_name, QString("no-bar.png"));
+    QCOMPARE(items.at(3)->file_name, QString());
+    QCOMPARE(items.at(0)->send_date, QDateTime(QDate(2024, 5, 6), QTime(8, 0, 1)));
+}
+
+void TestMsgParse::loaderPagesGoBothWaysFortyAtATime() {
+    // 2001 has the odd ids 1..199, 2002 the even ones.
+    for (int i = 1; i <= 100; ++i) {
+        Store(2001, i);
+        Store(2002, 1000 + i);
+    }
+    LoaderProbe probe;
+    QSignalSpy around(&probe.loader, &MsgLoader::msg_around_ready);
+    QSignalSpy newer(&probe.loader, &MsgLoader::msg_newer_ready);
+    auto ids = [](const QSignalSpy& spy, int arg) {
+        QList<int> ids;
+        const auto items = spy.last().at(arg).value<MessageItemInfoPointers>();
+        for (const MessageItemInfo* item : items)
+            ids.append(item->id);
+        qDeleteAll(items);
+        return ids;
+    };
+    probe.loader.OnUpdateMsgPage(2003, 0, 0);
+    QCOMPARE(probe.nulls.size(), 1);
+    QCOMPARE(probe.nulls.at(0).at(0).toInt(), 2003);
+    probe.loader.OnUpdateMsgPage(2001, 0, 0);
+    QCOMPARE(probe.LastIds(), Ids(121, 199, 2));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), Ids(41, 119, 2));
+    probe.loader.OnUpdateMsgPage(2001, probe.LastIds().first(), 1);
+    QCOMPARE(probe.LastIds(), Ids(1, 39, 2));
+    probe.loader.OnUpdateMsgPage(2001, 1, 1);
+    QCOMPARE(probe.pages.size(), 3);
+    QCOMPARE(probe.nulls.size(), 1);
+
+    // Opened at a message: pages on either side of it, newer ones up to the newest.
+    probe.loader.OnLoadAround(2001, 101);
+    QCOMPARE(around.last().at(1).toInt(), 101);
+    QCOMPARE(ids(around, 2), Ids(61, 141, 2));
+    QCOMPARE(around.last().at(3).toBool(), true);
+    QCOMPARE(around.last().at(4).toBool(), true);
+    probe.loader.OnLoadNewer(2001, 141);
+    QCOMPARE(ids(newer, 1), Ids(143, 199, 2));
+    QCOMPARE(newer.last().at(2).toBool(), false);
+
+    // At the newest row, new messages are delivered after it, once.
+    const int next = Store(2001, 500);
+    probe.loader.OnNewMsgComming({2001});
+    QCOMPARE(probe.LastIds(), QList<int>{next});
+    probe.loader.OnLoadNewer(2001, next);
+    QVERIFY(ids(newer, 1).isEmpty());
+
+    // Near either end, and a row of another conversation or gone.
+    probe.loader.OnLoadAround(2002, 2);
+    QCOMPARE(ids(around, 2), Ids(2, 42, 2));
+    QCOMPARE(around.last().at(3).toBool(), false);
+    probe.loader.OnLoadAround(2001, 2);
+    QVERIFY(ids(around, 2).isEmpty());
+    QCOMPARE(around.size(), 3);
 }
 
 CORAL_TEST_GUILESS_MAIN(TestMsgParse)

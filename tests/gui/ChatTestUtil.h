@@ -75,6 +75,11 @@ inline QString MediaPath(int msg_type, const QString& name) {
         .arg(Account::MsgPath(), AttachmentPaths::FolderName(msg_type), name);
 }
 
+inline bool WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
 inline QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -49,23 +49,19 @@ inline void StoreAccount(const QString& user, const AccountMap& values) {
     Account::ResetState();
 }
 
-// A demo user of platform-sim who logs in by himself at the first start.
-inline void RememberDemoUser(const SimServer& sim) {
-    StoreAccount("zhanglei", {{"rem_psw", "1"},
-                              {"usr_psw", "123456"},
-                              {"cur_unit", sim.UnitRecord()},
-                              {"unit_history", sim.UnitRecord()},
-                              {"Unit_ID", "1001"}});
-}
-
 inline QPushButton* Button(QWidget* window, const char* name) {
     return window->findChild<QPushButton*>(QLatin1String(name));
 }
 
-// platform-sim with the demo user remembered, and the application started on it.
+// platform-sim with the demo user remembered, so that he logs in by himself at the first start,
+// and the application started on it.
 struct DemoApp {
     explicit DemoApp(int hold_ms = 200, int echo_delay_ms = 200) : sim(hold_ms, echo_delay_ms) {
-        RememberDemoUser(sim);
+        StoreAccount("zhanglei", {{"rem_psw", "1"},
+                                  {"usr_psw", "123456"},
+                                  {"cur_unit", sim.UnitRecord()},
+                                  {"unit_history", sim.UnitRecord()},
+                                  {"Unit_ID", "1001"}});
     }
     // Starts the application; true once the demo user's main window is there.
     bool Start() {

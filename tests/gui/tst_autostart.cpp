@@ -24,7 +24,6 @@ private slots:
     void foldersAndAutostartEntry();
     void firstStartIsQueued();
     void installedProgramStartsThroughLauncher();
-    void launcherEntersTheProgramFolder();
     void entryQuotesItsPaths();
 
 private:
@@ -71,6 +70,7 @@ void TestAutostart::firstStartIsQueued() {
     QVERIFY(!Instance::Current());
 }
 
+// Installed, the entry starts the launcher beside the program's folder, which enters that folder.
 void TestAutostart::installedProgramStartsThroughLauncher() {
     QTemporaryDir prefix;
     const QString app_folder = prefix.path() + "/lib/coralbridge/";
@@ -78,27 +78,15 @@ void TestAutostart::installedProgramStartsThroughLauncher() {
     // A build folder: nothing beside the program.
     QCOMPARE(AutostartXdg::Program(app_folder), QCoreApplication::applicationFilePath());
 
-    const QString launcher = prefix.path() + "/bin/coralbridge";
-    QVERIFY(WriteProgram(launcher, "#!/bin/sh\n"));
-    QCOMPARE(AutostartXdg::Program(app_folder), QFileInfo(launcher).canonicalFilePath());
-
-    // A file of that name that cannot run is no launcher.
-    QFile(launcher).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(AutostartXdg::Program(app_folder), QCoreApplication::applicationFilePath());
-}
-
-void TestAutostart::launcherEntersTheProgramFolder() {
     QFile script(QStringLiteral(CORAL_LAUNCHER_SCRIPT));
     QVERIFY(script.open(QIODevice::ReadOnly));
-    QTemporaryDir prefix;
     const QString launcher = prefix.path() + "/bin/coralbridge";
     QVERIFY(WriteProgram(launcher, script.readAll()));
-    QVERIFY(WriteProgram(prefix.path() + "/lib/coralbridge/osprey",
-                         "#!/bin/sh\npwd -P\necho \"$#:$1\"\n"));
+    QCOMPARE(AutostartXdg::Program(app_folder), QFileInfo(launcher).canonicalFilePath());
+    QVERIFY(WriteProgram(app_folder + "osprey", "#!/bin/sh\npwd -P\necho \"$#:$1\"\n"));
     // Started through a link from elsewhere, as a menu or a user's own link may do.
     QVERIFY(QDir().mkpath(prefix.path() + "/elsewhere"));
     QVERIFY(QFile::link(launcher, prefix.path() + "/elsewhere/cb"));
-
     QProcess process;
     process.setWorkingDirectory(QDir::tempPath());
     process.start(prefix.path() + "/elsewhere/cb", {"two words"});
@@ -107,6 +95,10 @@ void TestAutostart::launcherEntersTheProgramFolder() {
     const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
     QCOMPARE(lines.value(0), QFileInfo(prefix.path() + "/lib/coralbridge").canonicalFilePath());
     QCOMPARE(lines.value(1), QStringLiteral("1:two words"));
+
+    // A file of that name that cannot run is no launcher.
+    QFile(launcher).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(AutostartXdg::Program(app_folder), QCoreApplication::applicationFilePath());
 }
 
 void TestAutostart::entryQuotesItsPaths() {

@@ -1,21 +1,28 @@
-// The main window against platform-sim: a text typed into a conversation page reaches the
-// platform byte for byte and comes back in 李明's answer, the bubble turns unread and then read; a
-// conversation opened from the tray notice loads its history and is read; a refused message is
-// sent again in its place. A file sent from the page reaches the platform whole and its card
-// says "已发送"; a file 王芳 sends is downloaded whole from its card; her voice message plays
-// through the window's player, its bubble's waves move, and a second click stops it. Ctrl+F and
-// "期末" find a demo message, and a click opens the conversation at it, marked.
+// The main window against platform-sim: sending and answers, read marks, the tray notice, a
+// refused message sent again, files both ways, voice playing, search, and system reminders with
+// their counts and pages.
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMediaPlayer>
 #include <QPushButton>
 #include <QtTest>
 
-#include "MainWindowTestUtil.h"
+#include "ChatTestUtil.h"
+#include "GuiTestUtil.h"
+#include "base/SqlExec.h"
 #include "chat/InputView.h"
+#include "chat/MainWidget.h"
 #include "chat/MessageItem.h"
+#include "chat/MessageItemSys.h"
+#include "chat/MessagePage.h"
+#include "chat/MessagePageMgr.h"
+#include "chat/MessagePageSys.h"
 #include "chat/MsgFileItem.h"
+#include "engine/EngineMetaTypes.h"
+#include "engine/ExternalLink.h"
 #include "engine/MsgController.h"
 #include "engine/MsgParse.h"
 #include "login/SearchBox.h"
@@ -23,9 +30,19 @@
 #include "sim/demo/SamplePictures.h"
 #include "tests/sim/SimCall.h"
 #include "tests/support/QueuedSpy.h"
+#include "tests/support/SimServer.h"
 #include "tests/support/TestMain.h"
 
 using namespace chat_test;
+
+// What the desktop would open in the browser.
+class LinkCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
 
 namespace {
 
@@ -68,31 +85,83 @@ int MessageRow(const SearchResults* results, const QString& text) {
     return -1;
 }
 
+// The row of a category on the system page; null when it has none.
+MessageItemSys* RowOf(MessagePageSys* page, int remind_id, int* index = nullptr) {
+    QListWidget* list = page->List();
+    for (int row = 0; row < list->count(); ++row) {
+        auto* item = qobject_cast<MessageItemSys*>(list->itemWidget(list->item(row)));
+        if (item && item->RemindId() == remind_id) {
+            if (index)
+                *index = row;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+QLabel* Label(MessageItemSys* row, const char* name) {
+    return row ? row->findChild<QLabel*>(QLatin1String(name)) : nullptr;
+}
+
+void Click(MessagePageSys* page, int remind_id) {
+    int row = -1;
+    QVERIFY(RowOf(page, remind_id, &row));
+    QListWidget* list = page->List();
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(list->item(row)).center());
+}
+
 }  // namespace
 
 class TestChatE2e : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(w_.Ready()); }
-    void init() { QVERIFY(w_.Open()); }
-    void cleanup() { w_.main.reset(); }
+    void initTestCase() {
+        EngineMetaTypes::Register();
+        QVERIFY(sim_.IsRunning());
+        QDesktopServices::setUrlHandler("http", &links_, "Open");
+    }
+    // 张磊 signed in with a new session and his main window shown afresh for each test.
+    void init() {
+        session_ = sim_.OpenSession("zhanglei");
+        QVERIFY(engine_test::SignInAs("zhanglei", kUserId, sim_.UnitRecord(), session_));
+        main_.reset(new MainWidget);
+        main_->Init();
+        main_->resize(1000, 700);
+        main_->show();
+        main_->StartEngine();
+    }
+    void cleanup() { main_.reset(); }
     void typedTextTravelsAndIsAnswered();
     void trayNoticeOpensTheConversation();
     void refusedMessageIsSentAgainInItsPlace();
-    void sentFileArrivesWhole();
-    void receivedFileDownloadsFromItsCard();
+    void filesTravelWholeBothWays();
     void voicePlaysAndStops();
     void searchFindsADemoMessageAndOpensIt();
+    void reminderShowsCountsAndOpensItsPage();
+    void everyAddressIsAPage();
 
 private:
-    SimWindow w_;
+    // The conversation's page, opened as from the list, once its history is shown; null when
+    // none came.
+    MessagePage* OpenConversation(int other_id, const QString& name) {
+        main_->PageMgr()->OnConnectItemChanged(other_id, name);
+        MessagePage* page = main_->PageMgr()->Page(other_id);
+        return QTest::qWaitFor([page] { return !page->IsEmpty(); }, 10000) ? page : nullptr;
+    }
+
+    SimServer sim_{2000, 300};
+    QString session_;
+    std::unique_ptr<MainWidget> main_;
+    LinkCatcher links_;
 };
 
 void TestChatE2e::typedTextTravelsAndIsAnswered() {
     constexpr int kLiMing = 10003;
-    QueuedSpy states(w_.main->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
-    QueuedSpy reads(w_.main->Engine()->Parse(), &MsgParse::update_msg_is_read);
-    MessagePage* page = w_.OpenConversation(kLiMing, "李明");
+    QueuedSpy states(main_->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
+    QueuedSpy reads(main_->Engine()->Parse(), &MsgParse::update_msg_is_read);
+    MessagePage* page = OpenConversation(kLiMing, "李明");
     QVERIFY(page);
     QTRY_VERIFY(Rows(page->View()).contains("< 您好，我是李明。给我发消息，我会自动回复。"));
 
@@ -128,11 +197,11 @@ void TestChatE2e::typedTextTravelsAndIsAnswered() {
 }
 
 void TestChatE2e::trayNoticeOpensTheConversation() {
-    w_.main->hide();
+    main_->hide();
     QTRY_VERIFY_WITH_TIMEOUT(engine_test::Number(kWangFang) > 0, 10000);
-    w_.main->OnOpenChatView(kWangFang);
-    QVERIFY(w_.main->isVisible());
-    MessagePageMgr* pages = w_.main->PageMgr();
+    main_->OnOpenChatView(kWangFang);
+    QVERIFY(main_->isVisible());
+    MessagePageMgr* pages = main_->PageMgr();
     QCOMPARE(pages->CurrentId(), kWangFang);
     QTRY_VERIFY_WITH_TIMEOUT(
         pages->Page(kWangFang) &&
@@ -143,10 +212,10 @@ void TestChatE2e::trayNoticeOpensTheConversation() {
 }
 
 void TestChatE2e::refusedMessageIsSentAgainInItsPlace() {
-    QueuedSpy states(w_.main->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
-    MessagePage* page = w_.OpenConversation(kWangFang, "王芳");
+    QueuedSpy states(main_->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
+    MessagePage* page = OpenConversation(kWangFang, "王芳");
     QVERIFY(page);
-    w_.sim.SetFault("Message_Send", FaultKind::kEid1, 0, 1);
+    sim_.SetFault("Message_Send", FaultKind::kEid1, 0, 1);
     page->Input()->insertPlainText("第一次没发出去");
     page->OnSendClicked();
     QVERIFY(states.waitFor(1, 10000));
@@ -169,16 +238,14 @@ void TestChatE2e::refusedMessageIsSentAgainInItsPlace() {
     QCOMPARE(view->BubbleAt(view->count() - 1)->state, 1);
 }
 
-void TestChatE2e::sentFileArrivesWhole() {
-    MessagePage* page = w_.OpenConversation(kWangFang, "王芳");
+void TestChatE2e::filesTravelWholeBothWays() {
+    MessagePage* page = OpenConversation(kWangFang, "王芳");
     QVERIFY(page);
-    QueuedSpy states(w_.main->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
+    QueuedSpy states(main_->Engine()->Parse(), &MsgParse::update_msg_send_reback_state);
     QTemporaryDir dir;
     const QString path = dir.filePath("期末 复习 资料.pdf");
     const QByteArray data = Binary(300 * 1000 + 7);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-    file.close();
+    QVERIFY(WriteFile(path, data));
 
     page->OnSendFile(path);
     const int row = page->View()->count() - 1;
@@ -192,40 +259,38 @@ void TestChatE2e::sentFileArrivesWhole() {
 
     FormBody body;
     body.Add("User_ID", QString::number(kUserId))
-        .Add("SessionID", w_.session)
+        .Add("SessionID", session_)
         .Add("Message_ID", message_id);
     const Json stored = sim_call::Post(
-        Services::InterfaceUrlSlashed(w_.sim.UnitBase(), "MessageFile_Download"), body);
+        Services::InterfaceUrlSlashed(sim_.UnitBase(), "MessageFile_Download"), body);
     QCOMPARE(stored.Text("Velta.EID"), QString("0"));
     QCOMPARE(stored.Text("Velta.FileName"), QString("期末 复习 资料.pdf"));
     QCOMPARE(QByteArray::fromBase64(stored.Text("Velta.Base64Data").toLatin1()), data);
-}
 
-void TestChatE2e::receivedFileDownloadsFromItsCard() {
-    MessagePage* page = w_.OpenConversation(kWangFang, "王芳");
-    QVERIFY(page);
-    const QByteArray data = Binary(2 << 20);
-    QVERIFY(w_.sim.SendFile("wangfang", "zhanglei", 2, "成绩汇总.xlsx", data) > 0);
+    // A file 王芳 sends is downloaded whole from its card.
+    const QByteArray received = Binary(2 << 20);
+    QVERIFY(sim_.SendFile("wangfang", "zhanglei", 2, "成绩汇总.xlsx", received) > 0);
     QTRY_VERIFY_WITH_TIMEOUT(
-        LastRow(page, 2) >= 0 &&
+        LastRow(page, 2) > row &&
             page->View()->BubbleAt(LastRow(page, 2))->content.contains("成绩汇总.xlsx"),
         10000);
-    const int row = LastRow(page, 2);
-    MsgFileItem* card = FileCard(page, row);
+    const int received_row = LastRow(page, 2);
+    card = FileCard(page, received_row);
     QVERIFY(card);
     QCOMPARE(StateText(card), QString("未下载"));
     QTest::mouseClick(card->findChild<QPushButton*>("msg_file_download_btn_rec"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(StateText(FileCard(page, row)), QString("已下载"), 15000);
-    const Attachment file = Attachment::FromFileContent(page->View()->BubbleAt(row)->content);
-    QCOMPARE(ReadAll(AttachmentPaths().Find(file)), data);
+    QTRY_COMPARE_WITH_TIMEOUT(StateText(FileCard(page, received_row)), QString("已下载"), 15000);
+    const Attachment file =
+        Attachment::FromFileContent(page->View()->BubbleAt(received_row)->content);
+    QCOMPARE(ReadAll(AttachmentPaths().Find(file)), received);
 }
 
 void TestChatE2e::voicePlaysAndStops() {
-    MessagePage* page = w_.OpenConversation(kWangFang, "王芳");
+    MessagePage* page = OpenConversation(kWangFang, "王芳");
     QVERIFY(page);
     // Four seconds long: still playing when clicked again.
     const QByteArray tone = QByteArray::fromStdString(sample_pictures::Tone(4));
-    QVERIFY(w_.sim.SendFile("wangfang", "zhanglei", 4, "留言.wav", tone, 1) > 0);
+    QVERIFY(sim_.SendFile("wangfang", "zhanglei", 4, "留言.wav", tone, 1) > 0);
     QTRY_VERIFY_WITH_TIMEOUT(
         LastRow(page, 4) >= 0 &&
             QFile::exists(page->View()->BubbleAt(LastRow(page, 4))->local_path),
@@ -235,7 +300,7 @@ void TestChatE2e::voicePlaysAndStops() {
         MessageItem* item = ShownItem(page->View(), row);
         return item ? item->findChild<QLabel*>("item_content_lab_left") : nullptr;
     };
-    QMediaPlayer* player = w_.main->Player();
+    QMediaPlayer* player = main_->Player();
     QSignalSpy player_states(player, &QMediaPlayer::stateChanged);
     QTest::mouseRelease(content(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!player_states.isEmpty(), 10000);
@@ -260,7 +325,7 @@ void TestChatE2e::searchFindsADemoMessageAndOpensIt() {
         engine_test::Count("SELECT COUNT(*) FROM message_all WHERE content = :text",
                            {{"text", kWanted}}),
         1, 15000);
-    MainWidget* main = w_.main.get();
+    MainWidget* main = main_.get();
     auto* box = main->findChild<SearchBox*>();
     auto* results = main->findChild<SearchResults*>();
     QVERIFY(box && results);
@@ -285,6 +350,68 @@ void TestChatE2e::searchFindsADemoMessageAndOpensIt() {
     QCOMPARE(shown->id, id);
     QCOMPARE(shown->text, kWanted);
     QCOMPARE(pages->Page(kExamGroup)->Title(), QString("期末考试讨论组"));
+}
+
+void TestChatE2e::reminderShowsCountsAndOpensItsPage() {
+    QueuedSpy fixes(main_->Engine()->Parse(), &MsgParse::fix_sys_msg_count_ui);
+    MessagePageSys* page = main_->PageMgr()->SysPage();
+    QTRY_VERIFY_WITH_TIMEOUT(RowOf(page, 9701), 10000);
+    const qint64 id = sim_.Remind("zhanglei", 9417, "关于期末考试安排的通知",
+                                  "Web/Notice/NoticeView.aspx?Notice_ID=401");
+    QVERIFY(id > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Label(RowOf(page, 9417), "short_msg_lab")->toolTip() == "关于期末考试安排的通知" ||
+            Label(RowOf(page, 9417), "short_msg_lab")->text() == "关于期末考试安排的通知",
+        10000);
+    MessageItemSys* notice = RowOf(page, 9417);
+    QCOMPARE(Label(notice, "count_lab")->text(), QString("2"));
+    // Unread categories first; 9425 is not counted and so not listed.
+    int row = -1;
+    RowOf(page, 9417, &row);
+    QVERIFY(row < page->UnreadRows());
+    QVERIFY(!RowOf(page, 9425));
+    // The list's system entry counts what the categories count.
+    const int total = engine_test::Count("SELECT SUM(num) FROM num_update WHERE iscount=1");
+    QVERIFY(total >= 2);
+    QTRY_COMPARE(engine_test::Number(0), total);
+
+    main_->PageMgr()->OnConnectItemChanged(0, "系统消息");
+    Click(page, 9417);
+    QTRY_COMPARE(links_.urls.size(), 1);
+    QCOMPARE(links_.urls.at(0).toString(QUrl::None),
+             sim_.UnitBase() + "//Web/Notice/NoticeView.aspx?Notice_ID=401");
+
+    gui_test::ModalAnswerer answerer;
+    Click(page, 9421);
+    QTRY_COMPARE(answerer.Boxes(),
+                 QStringList({"提示|PC客户端暂未上线，请到手机端查看。敬请期待"}));
+
+    // Looked at, the reminders are read: the counts and the list's total go to 0.
+    QTRY_VERIFY_WITH_TIMEOUT(!fixes.isEmpty() && fixes.last().at(0).toInt() == 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Label(RowOf(page, 9417), "count_lab")->isVisibleTo(page), 10000);
+    QCOMPARE(page->UnreadRows(), 0);
+}
+
+void TestChatE2e::everyAddressIsAPage() {
+    const QString stored = "SELECT COUNT(*) FROM message_all WHERE other_id = 0";
+    QTRY_VERIFY_WITH_TIMEOUT(engine_test::Count(stored) >= 28, 10000);
+    const QList<QVariantMap> reminders = SqlExec::SelectRows(
+        "SELECT other_id2, url FROM message_all WHERE other_id = 0 ORDER BY id");
+    int pages = 0;
+    for (const QVariantMap& reminder : reminders) {
+        for (bool found : {true, false}) {
+            bool unsupported = false;
+            const QString path =
+                ExternalLink::PathFor(reminder.value("other_id2").toInt(),
+                                      reminder.value("url").toString(), found, &unsupported);
+            if (path.isEmpty())
+                continue;
+            const QString link = ExternalLink::LinkFor(sim_.UnitBase(), path);
+            QVERIFY2(sim_call::Get(link).contains("<h1>"), qPrintable(link));
+            ++pages;
+        }
+    }
+    QVERIFY(pages >= 30);
 }
 
 CORAL_TEST_MAIN(TestChatE2e)

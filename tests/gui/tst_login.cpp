@@ -18,7 +18,6 @@
 #include "tests/support/TestMain.h"
 
 using namespace gui_test;
-using engine_test::Field;
 
 namespace {
 
@@ -102,34 +101,15 @@ class TestLogin : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetAccounts(); }
-    void emptyFieldsSendNothing();
     void passwordKeptOnlyWhenRemembered();
-    void loginSendsTrimmedNameAndKeepsTyped();
-    void nonTextReplyValuesStoreEmpty();
-    void failuresShowBoxAndStoreNothing();
+    void completeFormIsSentTrimmedAndStoredAsTyped();
+    void failuresStoreNothingAndOddValuesStoreEmpty();
     void unitHistoryKeepsLastThree();
     void storedSettingsFillTheForm();
     void chooserCascadesThroughObjectsAndArrays();
     void chooserConfirmPrefersHistory();
     void chooserThroughLoginWindow();
 };
-
-void TestLogin::emptyFieldsSendNothing() {
-    TestHttpServer server;
-    server.Reply(200, kOkReply);
-    LoginForm form;
-    for (int empty = 0; empty < 3; ++empty) {
-        form.Fill(empty == 0 ? QString() : Record(server), empty == 1 ? QString() : "zhanglei",
-                  empty == 2 ? QString() : "123456");
-        form.button->click();
-        QVERIFY(form.button->isEnabled());
-    }
-    // A complete form is sent; a request from before it would have arrived first.
-    form.Fill(Record(server), "wangfang", "123456");
-    QVERIFY(!form.Submit().isEmpty());
-    QCOMPARE(server.Requests().size(), 1);
-    QCOMPARE(Field(server.Requests().first(), "loginid"), QStringLiteral("wangfang"));
-}
 
 // A password typed with "记住密码" unchecked is written nowhere; unchecking forgets one kept.
 void TestLogin::passwordKeptOnlyWhenRemembered() {
@@ -142,10 +122,16 @@ void TestLogin::passwordKeptOnlyWhenRemembered() {
     }
 }
 
-void TestLogin::loginSendsTrimmedNameAndKeepsTyped() {
+void TestLogin::completeFormIsSentTrimmedAndStoredAsTyped() {
     TestHttpServer server;
     server.Reply(200, kOkReply);
     LoginForm form;
+    for (int empty = 0; empty < 3; ++empty) {
+        form.Fill(empty == 0 ? QString() : Record(server), empty == 1 ? QString() : "zhanglei",
+                  empty == 2 ? QString() : "123456");
+        form.button->click();
+        QVERIFY(form.button->isEnabled());
+    }
     form.Fill(Record(server), "  zhanglei ", "123456");
     form.remember->setChecked(true);
     QSignalSpy finished(form.login, &Login::tobe_quit);
@@ -156,6 +142,8 @@ void TestLogin::loginSendsTrimmedNameAndKeepsTyped() {
     QCOMPARE(finished.first(), QVariantList({true, QStringLiteral("  zhanglei ")}));
     QVERIFY(form.button->isEnabled());
 
+    // Only the complete form was sent: one from before it would have arrived first.
+    QCOMPARE(server.Requests().size(), 1);
     const TestHttpServer::Request& request = server.Requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.target, QByteArray("/baseplate/interface/iinterfacejson.asmx/LoginUser"));
@@ -178,22 +166,7 @@ void TestLogin::loginSendsTrimmedNameAndKeepsTyped() {
     QCOMPARE(account.value("User_ID"), QStringLiteral("10001"));
 }
 
-void TestLogin::nonTextReplyValuesStoreEmpty() {
-    TestHttpServer server;
-    server.Reply(200, R"({"Velta":{"EID":"0","User_ID":10001,"UserName":"张磊","Unit_ID":"1001",
-                          "SessionID":"s-2"}})");
-    LoginForm form;
-    form.Fill(Record(server), "zhanglei", "123456");
-    QVERIFY(!form.Submit().isEmpty());
-    const AccountMap& account = Account::GetAccountInfo("zhanglei");
-    QCOMPARE(account.value("User_ID"), QString());
-    QCOMPARE(account.value("SessionID"), QStringLiteral("s-2"));
-    QCOMPARE(Account::UserName(), QStringLiteral("张磊"));
-    // Not sent at all: stored empty rather than kept from an earlier user.
-    QVERIFY(account.contains("Nick") && account.value("Nick").isEmpty());
-}
-
-void TestLogin::failuresShowBoxAndStoreNothing() {
+void TestLogin::failuresStoreNothingAndOddValuesStoreEmpty() {
     TestHttpServer server;
     ModalAnswerer answerer;
     LoginForm form;
@@ -206,7 +179,7 @@ void TestLogin::failuresShowBoxAndStoreNothing() {
     QCOMPARE(answerer.Boxes().at(0), QStringLiteral("提示|登录失败: 用户名或密码错误"));
     QTRY_VERIFY(form.button->isEnabled());
 
-    // Not JSON: no box, the button comes back. (An HTTP error's box is in tst_session_recovery.)
+    // Not JSON: no box, the button comes back. (An HTTP error's box: tst_app_flow.)
     server.Reply(200, "<html>maintenance</html>");
     form.button->click();
     QTRY_COMPARE(server.Requests().size(), 2);
@@ -224,6 +197,17 @@ void TestLogin::failuresShowBoxAndStoreNothing() {
     QVERIFY(finished.isEmpty());
     QVERIFY(!Account::HasAccountConfig("zhanglei"));
     QCOMPARE(form.user->text(), QStringLiteral("zhanglei"));
+
+    // A value that is not text, or one not sent at all, is stored empty.
+    server.Reply(200, R"({"Velta":{"EID":"0","User_ID":10001,"UserName":"张磊","Unit_ID":"1001",
+                          "SessionID":"s-2"}})");
+    form.Fill(Record(server), "zhanglei", "123456");
+    QVERIFY(!form.Submit().isEmpty());
+    const AccountMap& account = Account::GetAccountInfo("zhanglei");
+    QCOMPARE(account.value("User_ID"), QString());
+    QCOMPARE(account.value("SessionID"), QStringLiteral("s-2"));
+    QCOMPARE(Account::UserName(), QStringLiteral("张磊"));
+    QVERIFY(account.contains("Nick") && account.value("Nick").isEmpty());
 }
 
 void TestLogin::unitHistoryKeepsLastThree() {
@@ -240,8 +224,6 @@ void TestLogin::unitHistoryKeepsLastThree() {
     QVERIFY(LogIn(units[3], "zhanglei"));
     QCOMPARE(History("zhanglei"), units.mid(1, 3));
     QCOMPARE(Account::GetAccountInfo("zhanglei").value("cur_unit"), units[3]);
-    QVERIFY(LogIn(units[0], "zhanglei"));
-    QCOMPARE(History("zhanglei"), QStringList({units[2], units[3], units[0]}));
 
     // A user logging in for the first time does not inherit the previous user's units.
     QVERIFY(LogIn(units[1], "wangfang"));
@@ -313,7 +295,6 @@ void TestLogin::chooserCascadesThroughObjectsAndArrays() {
     chooser.on_group_info_active(R"({"Velta":{"R":[{"Unit_ID":"1","UnitName":"一中"},
                                     {"Unit_ID":"2","UnitName":"二中"}]}})");
     QCOMPARE(list->count(), 2);
-    QCOMPARE(chooser.UnitRecords().at(1), QStringLiteral("2,二中,,"));
     chooser.on_group_info_active("oops");
     QCOMPARE(list->count(), 0);
     QVERIFY(chooser.UnitRecords().isEmpty());

@@ -1,9 +1,6 @@
-// One bubble: the HTML it shows for a stored message (escaped text with emoji and line breaks,
-// mislabelled pictures, voice length), what the editor sends for odd input, file message fields,
-// and its widget: send states, clicks on the failed mark, and the avatar with its single later
-// look. File bubbles: name and size, what each shows while its download runs, fails or ends, that
-// a download is asked for once, that save-as copies once the file is here, which file "打开"
-// hands to the desktop, and one's own files sent from another device.
+// One bubble: the HTML it shows for a stored message, what the editor sends, send states and the
+// failed mark, the avatar's single later look; file bubbles through their downloads, save-as and
+// "打开".
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,7 +18,6 @@
 #include "ChatTestUtil.h"
 #include "GuiTestUtil.h"
 #include "base/Account.h"
-#include "chat/BubbleFactory.h"
 #include "chat/ChatView.h"
 #include "chat/DownloadRegistry.h"
 #include "chat/FileMessage.h"
@@ -67,10 +63,6 @@ Bubble Make(int side, int msg_type, const QString& content, bool group = false) 
     return bubble;
 }
 
-QLabel* Child(QWidget* item, const QString& name) {
-    return item->findChild<QLabel*>(name);
-}
-
 void Release(QWidget* widget) {
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
 }
@@ -81,16 +73,11 @@ bool Arrive(const QString& content, const QByteArray& data) {
     const AttachmentPaths paths;
     const QString path = paths.DownloadPath(file);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile out(path);
-    return paths.Claim(file, path) && out.open(QIODevice::WriteOnly) &&
-           out.write(data) == data.size();
+    return paths.Claim(file, path) && WriteFile(path, data);
 }
 
 Bubble FileBubble(const QString& content, int side = Bubble::kLeft) {
-    Bubble bubble;
-    bubble.side = side;
-    bubble.msg_type = 2;
-    bubble.content = content;
+    Bubble bubble = Make(side, 2, content);
     bubble.state = side == Bubble::kRight ? 1 : Bubble::kNoState;
     return bubble;
 }
@@ -152,18 +139,12 @@ private slots:
         SaveCopy::SetAsker(nullptr);
     }
     void textShownEscapedAndSentAsTyped();
-    void mislabelledPictures();
-    void voiceLengthFromTheRequest();
-    void fileMessageFields();
-    void stateLabels();
+    void picturesVoiceAndFileFields();
     void failedMarkSendsAgainOnce();
     void missingAvatarLookedForOnceMore();
     void fileStatesFollowTheirOwnDownload();
-    void progressReachesRowsScrolledAway();
-    void downloadIsAskedForOnce();
     void saveAsCopiesOnceDownloaded();
     void openHandsOverItsOwnFile();
-    void ownFileFromAnotherDevice();
 
 private:
     QStringList opened_;
@@ -195,80 +176,33 @@ void TestMessageItem::textShownEscapedAndSentAsTyped() {
     QCOMPARE(InputView::TextFromHtml("<p>not xml", "plain"), QString("plain"));
 }
 
-void TestMessageItem::mislabelledPictures() {
-    // A JPEG named .png is shown from a copy named after its real format.
+void TestMessageItem::picturesVoiceAndFileFields() {
+    // A JPEG named .png is shown from a copy named after its real format; a .jpg as it is.
     const QString lying = MediaPath(3, "拍照.png");
     QVERIFY(SavePicture(lying, {200, 150}, "JPEG"));
     const QString copy = QFileInfo(lying).absolutePath() + "/拍照.jpeg";
     QCOMPARE(ImageSources(MessageHtml::Image(lying)), QStringList({copy + " 200x150"}));
     QVERIFY(QFileInfo::exists(copy));
-    // A .jpg holding JPEG is what it says.
     const QString jpg = MediaPath(3, "a.jpg");
     QVERIFY(SavePicture(jpg, {10, 10}, "JPEG"));
     QCOMPARE(ImageSources(MessageHtml::Image(jpg)), QStringList({jpg + " 10x10"}));
-}
 
-void TestMessageItem::voiceLengthFromTheRequest() {
+    // A voice message's length comes with its request.
     const QString voice = MediaPath(4, "留言.wav");
     QCOMPARE(MessageHtml::Audio(voice, "ref|留言.wav|12", true), "Error: load audio: " + voice);
-    QFile file(voice);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("RIFF") == 4);
-    file.close();
+    QVERIFY(WriteFile(voice, "RIFF"));
     QCOMPARE(Shown(MessageHtml::Audio(voice, "ref|留言.wav|12", true)).trimmed(), QString("12\""));
     QCOMPARE(Shown(MessageHtml::Audio(voice, "ref|留言.wav|7", false)).trimmed(), QString("7\""));
-}
 
-void TestMessageItem::fileMessageFields() {
     std::unique_ptr<MessageItemInfo> record(OwnRecord(1, kWangFang, -1, 0, QString()));
     record->msg_type = 2;
     record->message_id = -1;
     record->url = "/home/张磊/资料.docx";
     QCOMPARE(MessageHtml::FileContent(*record), QString("MsgID_-1|1|/home/张磊/资料.docx"));
-
     const FileMessage short_form = FileMessage::Parse("MsgID_88|0|ref9");
     QVERIFY(short_form.name.isEmpty());
     QCOMPARE(short_form.size_kb, 0);
-    QTemporaryDir dir;
-    QCOMPARE(FileMessage::Parse(dir.filePath("计划.pdf")).name, QString("计划.pdf"));
-
-    // Pictures sent here are shown from where they were sent; others from the message folder.
-    std::unique_ptr<MessageItemInfo> picture(OwnRecord(3, kWangFang, -1, 0));
-    picture->msg_type = 3;
-    picture->url = dir.filePath("a.png");
-    QVERIFY(SavePicture(picture->url, {10, 10}));
-    QCOMPARE(BubbleFactory::LocalPathFor(*picture), picture->url);
-    std::unique_ptr<MessageItemInfo> received(Record(2));
-    received->msg_type = 3;
-    received->url = "ref7|b.png";
-    QCOMPARE(BubbleFactory::LocalPathFor(*received), MediaPath(3, "b.png"));
-}
-
-void TestMessageItem::stateLabels() {
-    ChatView view;
-    MessageItem own(Make(Bubble::kRight, 1, MessageHtml::Text("好的")), &view);
-    QLabel* state = Child(&own, "item_msg_state_lab");
-    own.SetState(-1);
-    QVERIFY(state->isVisibleTo(&own) && own.Failed());
-    own.SetState(1);
-    QVERIFY(!own.Failed());
-    QCOMPARE(state->text(), QString("未读"));
-    own.SetState(2);
-    QCOMPARE(state->text(), QString("已读"));
-    own.SetState(3);
-    QVERIFY(!state->isVisibleTo(&own));
-
-    // Nobody reads a group message for the sender, but a failed one must still say so.
-    MessageItem group(Make(Bubble::kRight, 1, MessageHtml::Text("好的"), true), &view);
-    QLabel* group_state = Child(&group, "item_msg_state_lab");
-    group.SetState(2);
-    QVERIFY(!group_state->isVisibleTo(&group));
-    group.SetState(-1);
-    QVERIFY(group_state->isVisibleTo(&group) && group.Failed());
-
-    // Received bubbles have no state at all.
-    MessageItem received(Make(Bubble::kLeft, 1, MessageHtml::Text("好的")), &view);
-    received.SetState(2);
-    QVERIFY(!Child(&received, "item_msg_state_lab"));
+    QCOMPARE(FileMessage::Parse("/tmp/计划.pdf").name, QString("计划.pdf"));
 }
 
 void TestMessageItem::failedMarkSendsAgainOnce() {
@@ -277,21 +211,38 @@ void TestMessageItem::failedMarkSendsAgainOnce() {
     QListWidgetItem row;
     Bubble failed = Make(Bubble::kRight, 1, MessageHtml::Text("没发出去"));
     failed.state = -1;
-    MessageItem failed_item(failed, &view, &row);
-    QLabel* mark = Child(&failed_item, "item_msg_state_lab");
+    MessageItem own(failed, &view, &row);
+    QLabel* mark = own.findChild<QLabel*>("item_msg_state_lab");
+    QVERIFY(mark->isVisibleTo(&own) && own.Failed());
     Release(mark);
     Release(mark);
-    failed_item.SetState(-1);
+    own.SetState(-1);
     Release(mark);
     // The second click came while the first re-send was under way.
     QCOMPARE(resend.size(), 2);
     QCOMPARE(resend.at(0).at(0).value<QListWidgetItem*>(), &row);
     // A sent bubble's mark does nothing.
-    failed_item.SetState(1);
+    own.SetState(1);
+    QVERIFY(!own.Failed());
+    QCOMPARE(mark->text(), QString("未读"));
     Release(mark);
-    failed_item.SetState(-1);
-    Release(mark);
-    QCOMPARE(resend.size(), 3);
+    QCOMPARE(resend.size(), 2);
+    own.SetState(2);
+    QCOMPARE(mark->text(), QString("已读"));
+    own.SetState(3);
+    QVERIFY(!mark->isVisibleTo(&own));
+
+    // Nobody reads a group message for the sender, but a failed one must still say so.
+    MessageItem group(Make(Bubble::kRight, 1, MessageHtml::Text("好的"), true), &view);
+    QLabel* group_state = group.findChild<QLabel*>("item_msg_state_lab");
+    group.SetState(2);
+    QVERIFY(!group_state->isVisibleTo(&group));
+    group.SetState(-1);
+    QVERIFY(group_state->isVisibleTo(&group) && group.Failed());
+    // Received bubbles have no state at all.
+    MessageItem received(Make(Bubble::kLeft, 1, MessageHtml::Text("好的")), &view);
+    received.SetState(2);
+    QVERIFY(!received.findChild<QLabel*>("item_msg_state_lab"));
 }
 
 void TestMessageItem::missingAvatarLookedForOnceMore() {
@@ -309,7 +260,7 @@ void TestMessageItem::missingAvatarLookedForOnceMore() {
     // Each missing picture is asked for once, however many bubbles show it.
     QCOMPARE(asked.size(), 2);
     QCOMPARE(asked.at(1).at(0).toString(), QString("20002"));
-    QLabel* late_avatar = Child(&late_item, "item_avatar_lab");
+    QLabel* late_avatar = late_item.findChild<QLabel*>("item_avatar_lab");
     QCOMPARE(late_item.AvatarLookups(), 1);
     QVERIFY(late_avatar->pixmap(Qt::ReturnByValue).isNull());
 
@@ -328,6 +279,7 @@ void TestMessageItem::missingAvatarLookedForOnceMore() {
 
 void TestMessageItem::fileStatesFollowTheirOwnDownload() {
     FileList list;
+    QSignalSpy asked(&list.view, &ChatView::download_resource);
     MsgFileItem* refused = list.Add(FileBubble("MsgID_41|0|files/41|旧教案.doc|20"));
     MsgFileItem* fine = list.Add(FileBubble("MsgID_42|0|files/42|新教案.doc|30"));
     QVERIFY(Arrive("MsgID_43|0|files/43|已有.pdf|1", "pdf"));
@@ -338,9 +290,20 @@ void TestMessageItem::fileStatesFollowTheirOwnDownload() {
     QVERIFY(LabelText(fine, "msg_file_title_lab").contains("新教案.doc"));
     QVERIFY(LabelText(fine, "msg_file_title_lab").contains("(30KB)"));
 
+    // Asked for once, however often clicked while it runs.
     QTest::mouseClick(Button(refused, "msg_file_download_btn"), Qt::LeftButton);
     QTest::mouseClick(Button(fine, "msg_file_download_btn"), Qt::LeftButton);
-    list.registry.Update({{"41", "0"}, {"42", "37"}});
+    QTest::mouseClick(fine, Qt::LeftButton);
+    QTest::mouseClick(Button(fine, "msg_file_download_btn"), Qt::LeftButton);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.at(1), QVariantList({2, "42|files/42|新教案.doc"}));
+    // A list that is gone is forgotten, not called.
+    auto* gone = new QObject;
+    bool called = false;
+    list.registry.Add("44", gone, [&called](const QString&) { called = true; });
+    delete gone;
+    list.registry.Update({{"41", "0"}, {"42", "37"}, {"44", "50"}, {"99", "10"}});
+    QVERIFY(!called);
     QCOMPARE(LabelText(fine), QString("下载中(37％)"));
     list.registry.Update({{"41", "err: 文件已过期"}, {"42", "64"}});
     QCOMPARE(LabelText(refused), QString("错误: 文件已过期"));
@@ -353,43 +316,15 @@ void TestMessageItem::fileStatesFollowTheirOwnDownload() {
     QCOMPARE(LabelText(fine), QString("已下载"));
     QCOMPARE(Buttons(fine), QStringList{"打开"});
     QCOMPARE(LabelText(refused), QString("错误: 文件已过期"));
-}
-
-void TestMessageItem::progressReachesRowsScrolledAway() {
-    FileList list;
-    list.view.resize(600, 300);
-    MsgFileItem* item = list.Add(FileBubble("MsgID_45|0|files/45|大文件.zip|3000"));
-    QTest::mouseClick(Button(item, "msg_file_download_btn"), Qt::LeftButton);
-    Bubble text;
-    text.content = MessageHtml::Text("看下面");
-    for (int i = 0; i < 30; ++i)
-        list.view.AddItem(text, false);
-    list.view.scrollToBottom();
-    QTRY_VERIFY(!list.view.ItemAt(0));
-    list.registry.Update({{"45", "80"}});
-    list.view.scrollToTop();
-    QTRY_VERIFY(list.view.ItemAt(0));
-    QCOMPARE(LabelText(list.Item(0)), QString("下载中(80％)"));
-}
-
-void TestMessageItem::downloadIsAskedForOnce() {
-    FileList list;
-    QSignalSpy asked(&list.view, &ChatView::download_resource);
-    MsgFileItem* item = list.Add(FileBubble("MsgID_51|0|files/51|课表.xlsx|12"));
-    QTest::mouseClick(Button(item, "msg_file_download_btn"), Qt::LeftButton);
-    QTest::mouseClick(item, Qt::LeftButton);
-    QTest::mouseClick(Button(item, "msg_file_download_btn"), Qt::LeftButton);
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked.at(0), QVariantList({2, "51|files/51|课表.xlsx"}));
-    // Once it failed, a click asks again.
-    list.registry.Update({{"51", "err: invalid"}});
-    QTest::mouseClick(item, Qt::LeftButton);
-    QCOMPARE(asked.size(), 2);
+    // Ended or failed, nothing stays registered; once failed, a click asks again.
+    QCOMPARE(list.registry.Size(), 0);
+    QTest::mouseClick(refused, Qt::LeftButton);
+    QCOMPARE(asked.size(), 3);
 
     // A file message without a reference has nothing to ask for.
     MsgFileItem* broken = list.Add(FileBubble("MsgID_-1|0|"));
     QTest::mouseClick(Button(broken, "msg_file_download_btn"), Qt::LeftButton);
-    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.size(), 3);
     QVERIFY(LabelText(broken).startsWith("错误:"));
 }
 
@@ -403,14 +338,27 @@ void TestMessageItem::saveAsCopiesOnceDownloaded() {
         return target;
     });
     FileList list;
+    list.view.resize(600, 300);
     QSignalSpy asked(&list.view, &ChatView::download_resource);
     const QString content = "MsgID_61|0|files/61|计划.docx|3";
     MsgFileItem* item = list.Add(FileBubble(content));
     QTest::mouseClick(Button(item, "msg_file_save_open_btn"), Qt::LeftButton);
     QVERIFY(suggested.first().endsWith("/计划.docx"));
     QTRY_COMPARE(asked.size(), 1);
+
+    // Progress reaches the row while it is scrolled away.
+    Bubble text;
+    text.content = MessageHtml::Text("看下面");
+    for (int i = 0; i < 30; ++i)
+        list.view.AddItem(text, false);
+    list.view.scrollToBottom();
+    QTRY_VERIFY(!list.view.ItemAt(0));
     list.registry.Update({{"61", "50"}});
     QVERIFY(!QFile::exists(target));
+    list.view.scrollToTop();
+    QTRY_VERIFY(list.view.ItemAt(0));
+    item = list.Item(0);
+    QCOMPARE(LabelText(item), QString("下载中(50％)"));
 
     const QByteArray data(3000, 'x');
     QVERIFY(Arrive(content, data));
@@ -445,19 +393,15 @@ void TestMessageItem::openHandsOverItsOwnFile() {
     // Sent from here, then moved away.
     QTemporaryDir dir;
     const QString sent = dir.filePath("总结.txt");
-    QFile file(sent);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(WriteFile(sent, "x"));
     MsgFileItem* own = list.Add(FileBubble(sent, Bubble::kRight));
     QVERIFY(QFile::remove(sent));
     gui_test::ModalAnswerer answerer;
     QTest::mouseClick(Button(own, "msg_file_save_open_btn"), Qt::LeftButton);
     QCOMPARE(answerer.Boxes(), QStringList({"提示|文件不存在"}));
     QCOMPARE(opened_.size(), 2);
-}
 
-void TestMessageItem::ownFileFromAnotherDevice() {
-    FileList list;
+    // Sent from another device: fetched once, and still shown as sent while it comes.
     QSignalSpy fetched(&list.view, &ChatView::download_and_open_resource_send_by_myself);
     MsgFileItem* item = list.Add(FileBubble("MsgID_81|1|files/81|手机上的.pdf|2", Bubble::kRight));
     QCOMPARE(LabelText(item), QString("已发送"));

@@ -1,76 +1,57 @@
-// The schedule page against platform-sim: the week table, week navigation, the legend and the
-// side panel's to-dos and meetings; paging and failed replies of the panel against a test server.
+// The schedule page: reading the service's replies, the week table, and against platform-sim
+// week navigation, the legend and the side panel's to-dos and meetings; paging and failed
+// replies of the panel against a test server.
 
+#include <QAtomicInt>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QListWidget>
-#include <QMutex>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
 
-#include "base/Account.h"
 #include "schedule/ElidedLabel.h"
+#include "schedule/MeetingItem.h"
 #include "schedule/ScheduleEntryWid.h"
 #include "schedule/ScheduleGrid.h"
 #include "schedule/SchedulePage.h"
 #include "schedule/SchedulePageHelper.h"
+#include "schedule/ScheduleReplies.h"
 #include "schedule/ScheduleSideHelper.h"
 #include "schedule/ScheduleSideWid.h"
 #include "schedule/ScheduleTableWid.h"
 #include "schedule/TodoItem.h"
+#include "tests/engine/EngineTestEnv.h"
 #include "tests/support/SimServer.h"
-#include "tests/support/TestHttpServer.h"
 #include "tests/support/TestMain.h"
+
+using engine_test::SignInAs;
 
 namespace {
 
-// Makes `login` the current user of the unit record `unit_record` ("id,name,base url,").
-void SignIn(const QString& unit_record, const QString& user_id = QStringLiteral("10001"),
-            const QString& session = QStringLiteral("session-1"),
-            const QString& login = QStringLiteral("zhanglei")) {
-    Account::ResetState();
-    AccountMap& account = Account::GetAccountInfo(login);
-    account = {{"usr_id", login},
-               {"User_ID", user_id},
-               {"SessionID", session},
-               {"Unit_ID", unit_record.section(QLatin1Char(','), 0, 0)},
-               {"cur_unit", unit_record}};
-    Account::SetCurUserId(login);
-}
-
-// Counts the debug lines that contain a text while it lives: a dropped reply leaves no other trace.
-class LogWatch {
-public:
-    explicit LogWatch(const QString& needle) {
-        needle_ = needle;
-        count_ = 0;
-        previous_ = qInstallMessageHandler(&LogWatch::Handle);
+// Counts the log lines that contain a text while it lives: a dropped reply leaves no other trace.
+struct LogWatch {
+    explicit LogWatch(const char* text) {
+        needle = text;
+        count = 0;
+        previous = qInstallMessageHandler(Handle);
     }
-    ~LogWatch() { qInstallMessageHandler(previous_); }
-
-    int Count() const {
-        QMutexLocker lock(&mutex_);
-        return count_;
+    ~LogWatch() { qInstallMessageHandler(previous); }
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& line) {
+        if (line.contains(QLatin1String(needle)))
+            count.ref();
+        if (previous)
+            previous(type, context, line);
     }
-
-private:
-    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        {
-            QMutexLocker lock(&mutex_);
-            if (text.contains(needle_))
-                ++count_;
-        }
-        if (previous_)
-            previous_(type, context, text);
-    }
-
-    static inline QString needle_;
-    static inline int count_ = 0;
-    static inline QMutex mutex_;
-    static inline QtMessageHandler previous_ = nullptr;
+    static inline const char* needle = nullptr;
+    static inline QAtomicInt count;
+    static inline QtMessageHandler previous = nullptr;
 };
+
+QByteArray Reply(const QByteArray& r) {
+    return R"({"Velta":{"EID":"0","R":)" + r + "}}";
+}
 
 // One page of a to-do reply: `count` plans to handle and the given total.
 QByteArray TodoPage(int count, int total) {
@@ -87,10 +68,8 @@ QByteArray TodoPage(int count, int total) {
 QStringList Pages(const TestHttpServer& server) {
     QStringList pages;
     for (const TestHttpServer::Request& request : server.Requests()) {
-        for (const auto& field : TestHttpServer::DecodeForm(request.body)) {
-            if (field.first == "PageIndex")
-                pages << field.second;
-        }
+        if (engine_test::FieldNames(request).contains("PageIndex"))
+            pages << engine_test::Field(request, "PageIndex");
     }
     return pages;
 }
@@ -139,20 +118,21 @@ public slots:
 class TestSchedulePage : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void newYearWeekAndStacking();
-    void narrowLabelsFallBack();
+    void initTestCase() { QVERIFY(sim_.IsRunning()); }
+    void init() {
+        sim_.ClearFaults();
+        QVERIFY(SignInAs("zhanglei", 10001, sim_.UnitRecord(), sim_.OpenSession("zhanglei")));
+    }
+    void cleanup() {
+        delete page_;
+        page_ = nullptr;
+    }
+    void termWeeksSectionsAndOwnEntries();
+    void failedRepliesChangeNothing();
+    void weekTableAcrossTheNewYear();
     void demoWeekFromPlatform();
-    void weekNavigationStopsAtBothEnds();
-    void replyOfALeftWeekIsDropped();
-    void legendHidesAKind();
-    void webLinksOpenThePlatformsPage();
-    void pagesUntilTotalCountThenOneBuild();
-    void failedRefreshKeepsTheRows();
-    void singleObjectIsOneRow();
-    void todoRowsOfTheDemoUser();
+    void weekNavigation();
+    void todoPagesAndFailedRefresh();
     void meetingsWithTheirStates();
 
 private:
@@ -163,36 +143,22 @@ private:
     }
     // The dates of the entries the table shows.
     QSet<QDate> ShownDates() const;
-
-    void UseTestServer() { SignIn(QStringLiteral("1001,测试学校,%1,").arg(server_.Url("/"))); }
+    bool UseTestServer() {
+        return SignInAs("zhanglei", 10001,
+                        QStringLiteral("1001,测试学校,%1,").arg(server_.Url("/")), "session-1");
+    }
 
     SimServer sim_{300};
     TestHttpServer server_;
     SchedulePage* page_ = nullptr;
 };
 
-void TestSchedulePage::initTestCase() {
-    QVERIFY(sim_.IsRunning());
-}
-
-void TestSchedulePage::init() {
-    sim_.ClearFaults();
-    SignIn(sim_.UnitRecord(), "10001", sim_.OpenSession("zhanglei"));
-}
-
-void TestSchedulePage::cleanup() {
-    delete page_;
-    page_ = nullptr;
-}
-
 SchedulePage* TestSchedulePage::OpenPage() {
     page_ = new SchedulePage;
     QSignalSpy ready(page_->Helper(), &SchedulePageHelper::schedule_ready);
     page_->resize(1100, 700);
     page_->show();
-    if (!ready.wait(10000))
-        return nullptr;
-    return page_;
+    return ready.wait(10000) ? page_ : nullptr;
 }
 
 QSet<QDate> TestSchedulePage::ShownDates() const {
@@ -202,12 +168,86 @@ QSet<QDate> TestSchedulePage::ShownDates() const {
     return dates;
 }
 
+void TestSchedulePage::termWeeksSectionsAndOwnEntries() {
+    const QByteArray terms = Reply(R"([
+        {"Term_ID":"6","BeginDate":"2024/2/19 0:00:00","EndDate":"2024/7/5 23:59:59"},
+        {"Term_ID":"7","BeginDate":"2024/9/2 0:00:00","EndDate":"2025/1/19 23:59:59"}])");
+    QString term = "unchanged";
+    QVERIFY(ScheduleReplies::CurrentTerm(terms, QDateTime({2024, 9, 2}, {0, 0}), &term));
+    QCOMPARE(term, QString("7"));
+    QVERIFY(ScheduleReplies::CurrentTerm(terms, QDateTime({2024, 8, 1}, {9, 0}), &term));
+    QCOMPARE(term, QString());
+
+    const QByteArray weeks = Reply(R"([
+        {"Name":"第1周","Time":"2024-09-02,2024-09-08","IsCurrent":"0"},
+        {"Name":"第2周","Time":"2024-09-09,2024-09-15","IsCurrent":"1"},
+        {"Name":"第3周","Time":"2024-09-16,2024-09-22","IsCurrent":"0"}])");
+    TermWeeks list;
+    int current = -1;
+    QVERIFY(ScheduleReplies::Weeks(weeks, QDate(2024, 9, 20), &list, &current));
+    QCOMPARE(current, 1);
+    // Without a marked week, the one that holds today.
+    QByteArray unmarked = weeks;
+    unmarked.replace(R"("IsCurrent":"1")", R"("IsCurrent":"0")");
+    QVERIFY(ScheduleReplies::Weeks(unmarked, QDate(2024, 9, 20), &list, &current));
+    QCOMPARE(current, 2);
+
+    // Sections of the whole day are no rows; a lone section comes as an object.
+    const QByteArray reply = Reply(R"({"Time":[
+        {"Name":"全天","Section":[{"Name":"全天","Begin":"00:00","End":"23:59"}]},
+        {"Name":"上午","Section":[{"Name":"第一节","Begin":"08:00","End":"08:40"},
+                                  {"Name":"第二节","Begin":"08:50","End":"09:30"}]},
+        {"Name":"中午","Section":{"Name":"午休","Begin":"12:00","End":"13:30"}}]})");
+    SectionInfos sections;
+    QVERIFY(ScheduleReplies::Sections(reply, &sections));
+    QStringList names;
+    for (const SectionInfo& s : sections)
+        names << s.name + "@" + s.begin;
+    QCOMPARE(names, QStringList({"第一节@08:00", "第二节@08:50", "午休@12:00"}));
+
+    // Own entries are type 4 and concern the user, whatever the reply says.
+    ScheduleEntries entries;
+    QVERIFY(ScheduleReplies::Entries(
+        Reply(R"([{"Date":"2025-01-02","BeginTime":"09:05","Type":"7","IsMember":"0"}])"), true,
+        &entries));
+    QCOMPARE(entries.at(0).type, QString("4"));
+    QCOMPARE(entries.at(0).is_member, QString("1"));
+}
+
+void TestSchedulePage::failedRepliesChangeNothing() {
+    const QList<QByteArray> failures = {"<html>500</html>", R"({"EID":"0","R":[]})",
+                                        R"({"Velta":{"EID":"1","ErrorMessage":"会话过期"}})"};
+    for (const QByteArray& reply : failures) {
+        ScheduleEntries entries = {ScheduleEntry{"2025-01-02", "kept"}};
+        QVERIFY(!ScheduleReplies::Entries(reply, false, &entries));
+        QCOMPARE(entries.size(), 1);
+        SectionInfos sections = {{"第一节", "08:00", "08:40"}};
+        QVERIFY(!ScheduleReplies::Sections(reply, &sections));
+        QCOMPARE(sections.size(), 1);
+        QString term = "kept";
+        QVERIFY(!ScheduleReplies::CurrentTerm(reply, QDateTime::currentDateTime(), &term));
+        QCOMPARE(term, QString("kept"));
+    }
+}
+
 // Columns carry their real dates, so both years of a new-year week get their entries.
-void TestSchedulePage::newYearWeekAndStacking() {
+void TestSchedulePage::weekTableAcrossTheNewYear() {
+    const SectionInfos sections = {
+        {"第一节", "08:00", "08:40"}, {"第二节", "09:00", "09:40"}, {"第三节", "10:00", "10:40"}};
+    // Before the first section: the first row; at or after the last one's begin: the last.
+    const QList<QPair<QString, int>> rows = {
+        {"07:30", 0}, {"08:59", 0}, {"9:05", 1}, {"10:00", 2}, {"20:30", 2}};
+    for (const auto& [begin, row] : rows)
+        QCOMPARE(ScheduleGrid::Row(begin, sections), row);
+    QCOMPARE(ScheduleGrid::Row("08:00", SectionInfos()), -1);
+    // Ranges that do not read, run backwards or would make a huge table give no columns.
+    QVERIFY(ScheduleGrid::Days({"x", "2025-01-05,2024-12-30"}).isEmpty());
+    QVERIFY(ScheduleGrid::Days({"x", "2024-12-30"}).isEmpty());
+    QVERIFY(ScheduleGrid::Days({"x", "2020-01-01,2030-01-01"}).isEmpty());
+
     ScheduleTableWid table;
     table.SetDays(ScheduleGrid::Days({"第18周", "2024-12-30,2025-01-05"}), QDate(2025, 1, 2));
-    table.SetSections(
-        {{"第一节", "08:00", "08:40"}, {"第二节", "09:00", "09:40"}, {"第三节", "10:00", "10:40"}});
+    table.SetSections(sections);
     table.SetEntries({Entry("2024-12-31", "08:00"), Entry("2025-01-02", "09:59"),
                       Entry("2025-01-02", "09:00", "7"), Entry("2025-01-02", "09:30", "4"),
                       Entry("2025-01-06", "08:00")});
@@ -224,25 +264,6 @@ void TestSchedulePage::newYearWeekAndStacking() {
     table.SetDays(ScheduleGrid::Days({"第19周", "2025-01-06,2025-01-12"}), QDate(2025, 1, 2));
     QVERIFY(table.EntriesAt(1, 3).isEmpty());
     QCOMPARE(table.rowHeight(1), ScheduleGrid::kRowHeight);
-}
-
-// An entry's time shows its begin alone where the range does not fit; a label too narrow for
-// more than the ellipsis stays empty.
-void TestSchedulePage::narrowLabelsFallBack() {
-    ElidedLabel label;
-    label.SetFullText("08:00-08:40", "08:00");
-    label.show();
-    const QFontMetrics metrics = label.fontMetrics();
-    label.resize(metrics.horizontalAdvance("08:00-08:40") + 2, 20);
-    QCOMPARE(label.text(), QString("08:00-08:40"));
-    QVERIFY(label.toolTip().isEmpty());
-    label.resize(metrics.horizontalAdvance("08:00") + 2, 20);
-    QCOMPARE(label.text(), QString("08:00"));
-    QCOMPARE(label.toolTip(), QString("08:00-08:40"));
-    label.resize(metrics.horizontalAdvance("08:00") - 2, 20);
-    QVERIFY(label.text().endsWith(QChar(0x2026)));
-    label.resize(2, 20);
-    QCOMPARE(label.text(), QString());
 }
 
 void TestSchedulePage::demoWeekFromPlatform() {
@@ -263,9 +284,49 @@ void TestSchedulePage::demoWeekFromPlatform() {
     // Another teacher's lessons are not the user's.
     for (const ScheduleEntry& e : page_->Helper()->Entries())
         QVERIFY(!e.work.startsWith("语文 三（2）班"));
+
+    // The legend's text sits on the button that toggles its kind.
+    const auto count = [this](const QString& type) {
+        const QList<ScheduleEntry> shown = Shown(page_->Table());
+        return int(std::count_if(shown.begin(), shown.end(),
+                                 [&type](const ScheduleEntry& e) { return e.type == type; }));
+    };
+    QVERIFY(count("1") > 0);
+    const int lessons = count("7");
+    auto* school_btn =
+        qobject_cast<QToolButton*>(page_->findChild<QLabel*>("about_school")->parentWidget());
+    QVERIFY(school_btn);
+    school_btn->click();
+    QCOMPARE(count("1"), 0);
+    QCOMPARE(count("7"), lessons);
+    school_btn->click();
+    QVERIFY(count("1") > 0);
+
+    // The side panel: plans being collected, to audit, then to handle; its rows and the page's
+    // link open the platform's schedule page.
+    QTRY_VERIFY(page_->PanelShown());
+    QListWidget* todos = page_->Side()->TodoList();
+    QTRY_COMPARE_WITH_TIMEOUT(todos->count(), 137, 10000);
+    QList<int> kinds;
+    int unread = 0;
+    for (int i = 0; i < todos->count(); ++i) {
+        auto* row = qobject_cast<TodoItem*>(todos->itemWidget(todos->item(i)));
+        QVERIFY(row);
+        if (kinds.isEmpty() || kinds.last() != row->ItemKind())
+            kinds << row->ItemKind();
+        unread += row->findChild<QLabel*>("todo_red_point") != nullptr;
+    }
+    QCOMPARE(kinds, QList<int>({TodoItem::kApplying, TodoItem::kAudit, TodoItem::kHandle}));
+    QCOMPARE(unread, 3);
+    UrlCatcher catcher;
+    Button("web_link_btn")->click();
+    QTest::mouseClick(todos->viewport(), Qt::LeftButton, {},
+                      todos->visualItemRect(todos->item(2)).center());
+    const QString web = sim_.UnitBase() + "/Web/MSGIndex.aspx?Type=3&MID=24064&RD=58135047";
+    QCOMPARE(catcher.urls, QStringList({web, web}));
 }
 
-void TestSchedulePage::weekNavigationStopsAtBothEnds() {
+void TestSchedulePage::weekNavigation() {
     QVERIFY(OpenPage());
     const int weeks = page_->Helper()->Weeks().size();
     QVERIFY(weeks > 2);
@@ -273,13 +334,28 @@ void TestSchedulePage::weekNavigationStopsAtBothEnds() {
     QToolButton* next = Button("next_week_btn");
     QSignalSpy ready(page_->Helper(), &SchedulePageHelper::schedule_ready);
 
+    // The reply for a week the user has already left arrives last and must not fill the table.
+    const QDate this_monday = page_->Table()->Days().first();
+    LogWatch dropped("stale reply dropped");
+    sim_.SetFault("Schedule_GetTotalList", FaultKind::kDelay, 1500, 1);
+    last->click();
+    next->click();
+    QVERIFY(ready.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(dropped.count.loadAcquire(), 1, 10000);
+    QCOMPARE(ready.size(), 1);
+    QCOMPARE(page_->Table()->Days().first(), this_monday);
+    QVERIFY(!ShownDates().isEmpty());
+    for (const QDate& date : ShownDates())
+        QVERIFY(date >= this_monday && date < this_monday.addDays(7));
+
+    // Next week's entries only; the way back to this week shown, and the page still fits the
+    // main window's least width.
     next->click();
     QVERIFY(ready.wait(10000));
     const QDate next_monday = page_->Table()->Days().first();
     QVERIFY(next_monday > QDate::currentDate());
     for (const QDate& date : ShownDates())
         QVERIFY(date >= next_monday && date < next_monday.addDays(7));
-    // With the way back to this week shown, the page still fits the main window's least width.
     QVERIFY(page_->findChild<QToolButton*>("this_week_btn")->isVisible());
     QVERIFY(page_->minimumSizeHint().width() <= 863);
 
@@ -299,61 +375,8 @@ void TestSchedulePage::weekNavigationStopsAtBothEnds() {
     QCOMPARE(page_->Table()->Days().first(), first_monday.addDays(7 * (weeks - 1)));
 }
 
-// The reply for a week the user has already left arrives last and must not fill the table.
-void TestSchedulePage::replyOfALeftWeekIsDropped() {
-    QVERIFY(OpenPage());
-    const QDate this_monday = page_->Table()->Days().first();
-    LogWatch dropped("stale reply dropped");
-    sim_.SetFault("Schedule_GetTotalList", FaultKind::kDelay, 1500, 1);
-    QSignalSpy ready(page_->Helper(), &SchedulePageHelper::schedule_ready);
-    Button("last_week_btn")->click();
-    Button("next_week_btn")->click();
-    QVERIFY(ready.wait(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(dropped.Count(), 1, 10000);
-    QCOMPARE(ready.size(), 1);
-    QCOMPARE(page_->Table()->Days().first(), this_monday);
-    QVERIFY(!ShownDates().isEmpty());
-    for (const QDate& date : ShownDates())
-        QVERIFY(date >= this_monday && date < this_monday.addDays(7));
-}
-
-void TestSchedulePage::legendHidesAKind() {
-    QVERIFY(OpenPage());
-    const auto count = [this](const QString& type) {
-        const QList<ScheduleEntry> shown = Shown(page_->Table());
-        return int(std::count_if(shown.begin(), shown.end(),
-                                 [&type](const ScheduleEntry& e) { return e.type == type; }));
-    };
-    QVERIFY(count("1") > 0);
-    const int lessons = count("7");
-    // The legend's text sits on the button that toggles its kind.
-    auto* school_btn =
-        qobject_cast<QToolButton*>(page_->findChild<QLabel*>("about_school")->parentWidget());
-    QVERIFY(school_btn);
-    school_btn->click();
-    QCOMPARE(count("1"), 0);
-    QCOMPARE(count("7"), lessons);
-    school_btn->click();
-    QVERIFY(count("1") > 0);
-}
-
-// The link of the page and every row of the panel open the platform's schedule page.
-void TestSchedulePage::webLinksOpenThePlatformsPage() {
-    QVERIFY(OpenPage());
-    QTRY_VERIFY(page_->PanelShown());
-    const QString web = sim_.UnitBase() + "/Web/MSGIndex.aspx?Type=3&MID=24064&RD=58135047";
-    UrlCatcher catcher;
-    Button("web_link_btn")->click();
-    QCOMPARE(catcher.urls, QStringList({web}));
-    QListWidget* todos = page_->Side()->TodoList();
-    QTRY_VERIFY_WITH_TIMEOUT(todos->count() > 3, 10000);
-    QTest::mouseClick(todos->viewport(), Qt::LeftButton, {},
-                      todos->visualItemRect(todos->item(2)).center());
-    QCOMPARE(catcher.urls, QStringList({web, web}));
-}
-
-void TestSchedulePage::pagesUntilTotalCountThenOneBuild() {
-    UseTestServer();
+void TestSchedulePage::todoPagesAndFailedRefresh() {
+    QVERIFY(UseTestServer());
     const int before = Pages(server_).size();
     server_.Reply(200, TodoPage(100, 250));
     ScheduleSideHelper helper;
@@ -382,55 +405,25 @@ void TestSchedulePage::pagesUntilTotalCountThenOneBuild() {
     QVERIFY(built.wait(10000));
     QCOMPARE(Pages(server_).mid(before + 4), QStringList({"0"}));
     QVERIFY(helper.Handle().isEmpty());
-}
 
-void TestSchedulePage::failedRefreshKeepsTheRows() {
-    UseTestServer();
-    server_.Reply(200, TodoPage(3, 3));
-    ScheduleSideWid side;
-    QSignalSpy built(side.Helper(), &ScheduleSideHelper::todo_list_ready);
-    QVERIFY(built.wait(10000));
-    QCOMPARE(side.TodoList()->count(), 3);
-
-    LogWatch answered("Plan_GetToDoList3: data: ");
-    server_.Reply(200, R"({"Velta":{"EID":"1","ErrorMessage":"会话过期"}})");
-    side.Refresh();
-    QTRY_COMPARE_WITH_TIMEOUT(answered.Count(), 1, 10000);
-    QCOMPARE(side.TodoList()->count(), 3);
-    QCOMPARE(side.Helper()->Handle().size(), 3);
-}
-
-void TestSchedulePage::singleObjectIsOneRow() {
-    UseTestServer();
+    // Lists of one come as single objects; a refresh that fails keeps the rows.
     server_.Reply(200, R"({"Velta":{"EID":"0","TotalCount":"1","R":{"Work":"唯一事项",
         "EndDate":"2025-03-12 17:00","PlanEdiStatus":"0","ReadTime":""},
         "Audit":[],"Applying":{"Work":"收集表","Count_0":"2","Count_1":"8"}}})");
     ScheduleSideWid side;
-    QSignalSpy built(side.Helper(), &ScheduleSideHelper::todo_list_ready);
-    QVERIFY(built.wait(10000));
+    QSignalSpy side_built(side.Helper(), &ScheduleSideHelper::todo_list_ready);
+    QVERIFY(side_built.wait(10000));
     QCOMPARE(side.TodoList()->count(), 2);
     // Inserted at the top: the collected plans come first.
     QCOMPARE(Texts(side.TodoList(), "todo_count_o"), QStringList({"2人已完成", ""}));
-    QCOMPARE(Texts(side.TodoList(), "todo_count_z").first(), QString("8人未完成"));
     QCOMPARE(Texts(side.TodoList(), "todo_state").last(), QString("[去确认]"));
-}
 
-void TestSchedulePage::todoRowsOfTheDemoUser() {
-    ScheduleSideWid side;
-    QSignalSpy built(side.Helper(), &ScheduleSideHelper::todo_list_ready);
-    QVERIFY(built.wait(10000));
-    QCOMPARE(side.TodoList()->count(), 137);
-    QList<int> kinds;
-    int unread = 0;
-    for (int i = 0; i < side.TodoList()->count(); ++i) {
-        auto* row = qobject_cast<TodoItem*>(side.TodoList()->itemWidget(side.TodoList()->item(i)));
-        QVERIFY(row);
-        if (kinds.isEmpty() || kinds.last() != row->ItemKind())
-            kinds << row->ItemKind();
-        unread += row->findChild<QLabel*>("todo_red_point") != nullptr;
-    }
-    QCOMPARE(kinds, QList<int>({TodoItem::kApplying, TodoItem::kAudit, TodoItem::kHandle}));
-    QCOMPARE(unread, 3);
+    QSignalSpy answered(side.Helper(), &ScheduleSideHelper::todo_infos_ready);
+    server_.Reply(200, R"({"Velta":{"EID":"1","ErrorMessage":"会话过期"}})");
+    side.Refresh();
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(side.TodoList()->count(), 2);
+    QCOMPARE(side.Helper()->Handle().size(), 1);
 }
 
 void TestSchedulePage::meetingsWithTheirStates() {
@@ -445,17 +438,27 @@ void TestSchedulePage::meetingsWithTheirStates() {
              QStringList({"进行中", "未开始", "未开始", "未开始"}));
     QVERIFY(Texts(side.MeetingList(), "meet_users").first().startsWith("出席人员: 张磊,王芳"));
 
-    // Five minutes on, the meeting that was about to begin is in progress.
-    side.BuildMeetingRows(QDateTime::currentDateTime().addSecs(5 * 60));
-    QCOMPARE(Texts(side.MeetingList(), "meet_state"),
-             QStringList({"进行中", "进行中", "未开始", "未开始"}));
-
     // A user with one meeting gets it as a single object.
-    SignIn(sim_.UnitRecord(), "10003", sim_.OpenSession("liming"), "liming");
+    QVERIFY(SignInAs("liming", 10003, sim_.UnitRecord(), sim_.OpenSession("liming")));
     side.Refresh();
     QVERIFY(meetings.wait(10000));
     QCOMPARE(side.MeetingList()->count(), 1);
     QCOMPARE(Texts(side.MeetingList(), "meet_state"), QStringList({"进行中"}));
+
+    // Seconds from now to the start and to the end; both ends belong to the meeting.
+    const QDateTime now({2025, 3, 12}, {9, 30, 0});
+    const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+    const QList<std::tuple<int, int, MeetingItem::State>> states = {
+        {-3600, -60, MeetingItem::kEnded},
+        {0, 60, MeetingItem::kInProgress},
+        {-60, 0, MeetingItem::kInProgress}};
+    for (const auto& [start, end, state] : states) {
+        const QJsonObject meeting{{"StartTime", now.addSecs(start).toString(format)},
+                                  {"EndTime", now.addSecs(end).toString(format)}};
+        QCOMPARE(MeetingItem::StateAt(meeting, now), state);
+    }
+    QCOMPARE(MeetingItem::StateAt({{"StartTime", "明天上午"}, {"EndTime", "x"}}, now),
+             MeetingItem::kUnknown);
 }
 
 CORAL_TEST_MAIN(TestSchedulePage)

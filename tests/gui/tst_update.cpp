@@ -12,7 +12,6 @@
 #include "tests/support/TestMain.h"
 
 #include "app/Instance.h"
-#include "app/LocalUpdateCheck.h"
 #include "base/Account.h"
 #include "base/AppInfo.h"
 #include "base/Json.h"
@@ -34,7 +33,6 @@ private slots:
     void newerVersionLeavesInstallerAndReply();
     void versionNotNewerDownloadsNothing();
     void cutDownloadLeavesNoInstaller();
-    void offerNeedsInstallerReplyAndNoMarker();
     void acceptedInstallerEndsTheStart();
     void otherwiseTheLoginComes_data();
     void otherwiseTheLoginComes();
@@ -50,11 +48,6 @@ private:
 };
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void Write(const QString& path, const QByteArray& data) {
     QFile file(path);
@@ -147,9 +140,9 @@ QStringList TestUpdate::UpdateFolder() const {
 }
 
 void TestUpdate::versionsCompareNumerically() {
+    // "2.0.9" against the running 2.0.18: otherwiseTheLoginComes.
     const QList<QPair<QString, bool>> latest = {
-        {"2.0.9", false},  {"2.0.100", true}, {"2.1", true},         {"2.0.18.0", false},
-        {"1.9.99", false}, {"abc", false},    {"2.0.19-beta", false}};
+        {"2.0.100", true}, {"2.0.18.0", false}, {"abc", false}, {"2.0.19-beta", false}};
     for (const auto& [version, newer] : latest)
         QVERIFY2(UpdateFiles::IsNewer(version, QStringLiteral("2.0.18")) == newer,
                  qPrintable(version));
@@ -161,7 +154,9 @@ void TestUpdate::newerVersionLeavesInstallerAndReply() {
     // Files of an earlier cycle go first.
     WriteUpdateFiles("2.0.17", "old");
     QVERIFY(RunCycle());
-    QCOMPARE(ReadAll(UpdateFiles::InstallerPath()), installer);
+    QFile downloaded(UpdateFiles::InstallerPath());
+    QVERIFY(downloaded.open(QIODevice::ReadOnly));
+    QCOMPARE(downloaded.readAll(), installer);
     QCOMPARE(Json(UpdateFiles::ReplyPath(), true).Text("Velta.V.No"), QStringLiteral("2.0.19"));
     QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
 }
@@ -181,31 +176,6 @@ void TestUpdate::cutDownloadLeavesNoInstaller() {
     AppInfo::SetVendorHost(QStringLiteral("127.0.0.1:%1").arg(vendor.serverPort()));
     QVERIFY(!RunCycle());
     QVERIFY(UpdateFolder().isEmpty());
-    QCOMPARE(LocalUpdateCheck::Run(), QString());
-}
-
-void TestUpdate::offerNeedsInstallerReplyAndNoMarker() {
-    ModalAnswerer answerer;
-    answerer.PressOnBoxes(QMessageBox::No);
-    WriteUpdateFiles("2.0.9");
-    QCOMPARE(LocalUpdateCheck::Run(), QString());
-
-    WriteUpdateFiles("2.0.19");
-    Write(UpdateFiles::MarkerPath(), "");
-    QCOMPARE(LocalUpdateCheck::Run(), QString());
-    QFile::remove(UpdateFiles::MarkerPath());
-
-    QFile::remove(UpdateFiles::ReplyPath());
-    QCOMPARE(LocalUpdateCheck::Run(), QString());
-    QVERIFY(answerer.Boxes().isEmpty());
-
-    // Declined, the files stay for the next start.
-    WriteUpdateFiles("2.0.19");
-    QCOMPARE(LocalUpdateCheck::Run(), QStringLiteral("dont_update"));
-    QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
-    answerer.PressOnBoxes(QMessageBox::Yes);
-    QCOMPARE(LocalUpdateCheck::Run(), UpdateFiles::InstallerPath());
-    QCOMPARE(answerer.Boxes(), QStringList({kOffer, kOffer}));
 }
 
 // Written without its executable bit, the installer is made runnable and started.
@@ -221,25 +191,41 @@ void TestUpdate::acceptedInstallerEndsTheStart() {
 }
 
 void TestUpdate::otherwiseTheLoginComes_data() {
-    QTest::addColumn<QByteArray>("installer");  // empty: nothing downloaded
+    QTest::addColumn<QString>("version");  // empty: nothing downloaded
+    QTest::addColumn<QByteArray>("installer");
+    QTest::addColumn<bool>("marker");
     QTest::addColumn<int>("answer");
-    QTest::newRow("no update") << QByteArray() << int(QMessageBox::NoButton);
-    QTest::newRow("declined") << QByteArray("#!/bin/sh\n") << int(QMessageBox::No);
-    QTest::newRow("installer cannot start") << QByteArray("no program") << int(QMessageBox::Yes);
+    QTest::addColumn<bool>("offered");
+    // Where no offer is due, a "yes" would start the installer: the login window would not come.
+    const int yes = QMessageBox::Yes;
+    const QByteArray script = "#!/bin/sh\n";
+    QTest::newRow("no update") << QString() << QByteArray() << false << yes << false;
+    QTest::newRow("not newer") << "2.0.9" << script << false << yes << false;
+    QTest::newRow("administrator's marker") << "2.0.19" << script << true << yes << false;
+    QTest::newRow("declined") << "2.0.19" << script << false << int(QMessageBox::No) << true;
+    QTest::newRow("installer cannot start")
+        << "2.0.19" << QByteArray("no program") << false << yes << true;
 }
 
 void TestUpdate::otherwiseTheLoginComes() {
+    QFETCH(QString, version);
     QFETCH(QByteArray, installer);
+    QFETCH(bool, marker);
     QFETCH(int, answer);
-    if (!installer.isEmpty())
-        WriteUpdateFiles("2.0.19", installer);
+    QFETCH(bool, offered);
+    if (!version.isEmpty())
+        WriteUpdateFiles(version, installer);
+    if (marker)
+        Write(UpdateFiles::MarkerPath(), "");
+    const QStringList files = UpdateFolder();
     ModalAnswerer answerer;
     answerer.PressOnBoxes(QMessageBox::StandardButton(answer));
     Instance instance;
     instance.Start();
-    QCOMPARE(answerer.Boxes(), installer.isEmpty() ? QStringList() : QStringList{kOffer});
-    // A started installer would have ended the start before the login window.
+    QCOMPARE(answerer.Boxes(), offered ? QStringList{kOffer} : QStringList());
     QCOMPARE(VisibleLogins().size(), 1);
+    // Kept for the next start.
+    QCOMPARE(UpdateFolder(), files);
 }
 
 CORAL_TEST_MAIN(TestUpdate)

@@ -29,7 +29,6 @@ public:
     bool Ok() const { return ok_; }
     const QByteArray& Data() const { return data_; }
     const QString& Status() const { return status_; }
-    Json Reply() const { return Json(data_); }
     QString Text(const QString& path) const { return Json(data_).Text(path); }
 
 protected:
@@ -50,7 +49,7 @@ namespace sim_call {
 inline Json Post(const QString& url, const FormBody& body) {
     SimCall call(HttpBase::kPost, url, body);
     call.Wait();
-    return call.Reply();
+    return Json(call.Data());
 }
 
 inline QByteArray Get(const QString& url) {
