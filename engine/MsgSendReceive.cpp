@@ -2,9 +2,11 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QSet>
 
 #include "AttachmentPaths.h"
 #include "MsgSendReceiveHttp.h"
+#include "ReceiptBatch.h"
 #include "base/FormBody.h"
 #include "base/Json.h"
 #include "base/ServicePaths.h"
@@ -22,7 +24,10 @@ bool IsFileType(int msg_type) {
 MsgSendReceive::MsgSendReceive(QObject* parent)
     : QObject(parent),
       account_(Account::GetAccountInfo(Account::CurUserId())),
-      client_code_(Account::DeviceId()) {}
+      client_code_(Account::DeviceId()),
+      receipt_batch_(new ReceiptBatch(this)) {
+    connect(receipt_batch_, &ReceiptBatch::due, this, &MsgSendReceive::OnReceiptsDue);
+}
 
 MsgSendReceive::~MsgSendReceive() {
     qDeleteAll(receipts_);
@@ -120,6 +125,38 @@ void MsgSendReceive::OnSendReply(bool ok, const QByteArray& data, int request) {
 }
 
 void MsgSendReceive::OnMsgHasReceived(int read_or_receive, QList<int> message_ids) {
+    if (read_or_receive == 1)
+        receipt_batch_->AddDelivered(message_ids);
+    else
+        PostReceipt(read_or_receive, message_ids);
+}
+
+void MsgSendReceive::OnMsgIsReaded(int other_id) {
+    receipt_batch_->AddRead(other_id);
+}
+
+void MsgSendReceive::OnReceiptsDue(const QList<int>& delivered, const QList<int>& read_other_ids) {
+    QList<int> read;
+    for (int other_id : read_other_ids) {
+        const QList<QVariantMap> rows = SqlExec::SelectRows(
+            QStringLiteral("SELECT * FROM message_all WHERE other_id=:other_id AND is_read<2 AND "
+                           "send_or_receive=0 ORDER BY id ASC;"),
+            {{"other_id", other_id}});
+        for (const QVariantMap& row : rows)
+            read.append(row.value("message_id").toInt());
+    }
+    // Read says delivered too: a message read here needs no second receipt.
+    const QSet<int> read_set(read.begin(), read.end());
+    QList<int> only_delivered;
+    for (int id : delivered) {
+        if (!read_set.contains(id))
+            only_delivered.append(id);
+    }
+    PostReceipt(1, only_delivered);
+    PostReceipt(2, read);
+}
+
+void MsgSendReceive::PostReceipt(int read_or_receive, const QList<int>& message_ids) {
     if (message_ids.isEmpty())
         return;
     FormBody body;
@@ -147,16 +184,4 @@ void MsgSendReceive::OnReceiptReply(bool ok, const QByteArray& data, int request
         qDebug().noquote() << QStringLiteral("Error on request Message_ReadMulti: msg received: %1")
                                   .arg(json.Text(QStringLiteral("Velta.ErrorMessage")));
     }
-}
-
-void MsgSendReceive::OnMsgIsReaded(int other_id) {
-    QList<int> message_ids;
-    const QList<QVariantMap> rows = SqlExec::SelectRows(
-        QStringLiteral("SELECT * FROM message_all WHERE other_id=:other_id AND is_read<2 AND "
-                       "send_or_receive=0 ORDER BY id ASC;"),
-        {{"other_id", other_id}});
-    for (const QVariantMap& row : rows)
-        message_ids.append(row.value("message_id").toInt());
-    if (!message_ids.isEmpty())
-        OnMsgHasReceived(2, message_ids);
 }

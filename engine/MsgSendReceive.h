@@ -9,6 +9,7 @@
 
 class FormBody;
 class MsgSendReceiveHttp;
+class ReceiptBatch;
 
 // Posts the messages written here ("Message_Send", "Message_SendFile") and the delivery and
 // read receipts ("Message_ReadMulti").
@@ -31,6 +32,7 @@ signals:
 public slots:
     // Creates the request object on the worker thread (a request that comes first does too).
     void OnStart();
+    // Delivery receipts (1) and conversations looked at wait a moment and go out together.
     void OnMsgHasReceived(int read_or_receive, QList<int> message_ids);
     void OnMsgIsReaded(int other_id);
     void OnMsgSend(int other_id, QString other_name, int client_message_id, int msg_type,
@@ -40,6 +42,8 @@ private:
     FormBody SenderFields(int other_id, const QString& other_name, int client_message_id) const;
     bool AddFileFields(FormBody* body, int msg_type, const QString& path);
     void OnSendReply(bool ok, const QByteArray& data, int request);
+    void OnReceiptsDue(const QList<int>& delivered, const QList<int>& read_other_ids);
+    void PostReceipt(int read_or_receive, const QList<int>& message_ids);
     void OnReceiptReply(bool ok, const QByteArray& data, int request);
     QString Url(const char* method) const;
 
@@ -47,6 +51,7 @@ private:
     QString client_code_;
     int request_counter_ = 0;
     MsgSendReceiveHttp* http_ = nullptr;
+    ReceiptBatch* receipt_batch_;
     // request number -> client_message_id, between sending and answer.
     QHash<int, int> sending_;
     // request number -> the local path of an attachment being sent.

@@ -1,7 +1,7 @@
 // The engine's requests. The poll loop: its request, its pace when the server stumbles or the disk
 // refuses (growing waits, error EIDs and unstored replies slow it, a good reply brings it back),
 // and its login watchdog. Posting messages, files and receipts: the fields as the server must
-// read them, the send results, the size limit for attachments.
+// read them, the send results, the size limit for attachments, receipts gathered into one post.
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -318,6 +318,18 @@ void TestRequests::receiptsListTheMessageIds() {
     QCOMPARE(Field(requests.at(1), "MessageIDs"), QString("7"));
     QCOMPARE(Field(requests.at(2), "isRead"), QString("2"));
     QCOMPARE(Field(requests.at(2), "MessageIDs"), QString("11,12,"));
+
+    // Receipts that come together go out together, and a message read needs no delivery receipt.
+    const int before = server_->Requests().size();
+    sender_->OnMsgHasReceived(1, {11, 21});
+    sender_->OnMsgHasReceived(1, {22, 21});
+    sender_->OnMsgIsReaded(2001);
+    QTRY_COMPARE(server_->Requests().size(), before + 2);
+    QMap<QString, QString> ids;
+    for (const TestHttpServer::Request& request : server_->Requests().mid(before))
+        ids.insert(Field(request, "isRead"), Field(request, "MessageIDs"));
+    QCOMPARE(ids.value("1"), QString("21,22,"));
+    QCOMPARE(ids.value("2"), QString("11,12,"));
 }
 
 CORAL_TEST_GUILESS_MAIN(TestRequests)
