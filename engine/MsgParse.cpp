@@ -86,9 +86,25 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
         WalCheckpoint::RunPassive();
 }
 
+void MsgParse::connectNotify(const QMetaMethod& signal) {
+    if (signal == QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored))
+        ++fresh_receivers_;
+}
+
+void MsgParse::disconnectNotify(const QMetaMethod& signal) {
+    // Undoing every connection at once names no signal.
+    if (!signal.isValid())
+        recount_receivers_ = true;
+    else if (signal == QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored))
+        --fresh_receivers_;
+}
+
 void MsgParse::SendFresh(const ReplyOutcome& outcome) {
+    const QMetaMethod fresh_signal = QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored);
+    if (recount_receivers_.exchange(false))
+        fresh_receivers_ = isSignalConnected(fresh_signal) ? 1 : 0;
     // The records belong to the receiver: none are made for nobody.
-    if (!isSignalConnected(QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored)))
+    if (fresh_receivers_ <= 0)
         return;
     for (auto it = outcome.first_new_rows.constBegin(); it != outcome.first_new_rows.constEnd();
          ++it) {

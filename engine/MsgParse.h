@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
 
 #include "ConnectListItemInfo.h"
 #include "MessageItemInfo.h"
@@ -69,6 +70,12 @@ public slots:
                      int tmp_msg_id, QString content_or_local_url);
     void OnMsgSendReback(int client_msg_id, int state, QString err_msg_or_msg_id);
 
+protected:
+    // Counts the receivers of fresh_msgs_stored. Asking Qt on every reply takes a lock that the
+    // heartbeat thread holds while it hands over the same reply, so the parser would wait on it.
+    void connectNotify(const QMetaMethod& signal) override;
+    void disconnectNotify(const QMetaMethod& signal) override;
+
 private:
     void StartSearchIndex();
     void EmitOutcome(const ReplyOutcome& outcome);
@@ -92,6 +99,9 @@ private:
     };
     PendingWidgets pending_;
     QTimer* widget_timer_ = nullptr;
+    // Connections are made and undone on other threads.
+    std::atomic<int> fresh_receivers_{0};
+    std::atomic<bool> recount_receivers_{false};
     SearchIndexBuilder* index_builder_ = nullptr;
     AccountMap account_;
     QString client_code_;
