@@ -54,6 +54,8 @@ Run LogInOnce(BenchContext& bench, const Profile& profile, SimControl& control) 
         return run;
     session.Settle(60000);
     run.page = session.OpenConversation(control, kPeer);
+    if (!run.page)
+        bench.Log("the conversation did not open:\n" + session.Process().LastLinesText());
     session.Settle(30000);
     run.anon_mib = proc_stats::StatusKb(session.Process().Pid(), "RssAnon") / 1024.0;
     run.quit = session.Quit();
