@@ -7,7 +7,7 @@
 namespace {
 // The first row of the conversation list, inside the main window.
 constexpr int kFirstRowX = 150;
-constexpr int kFirstRowY = 140;
+constexpr int kFirstRowY = 195;
 constexpr int kShowTimeoutMs = 60000;
 }  // namespace
 
