@@ -3,15 +3,16 @@
 #include "MsgLoader.h"
 #include "base/SqlExec.h"
 
-MessageItemInfoPointers FreshMessages::Read(int other_id, int first_id, int* previous_id) {
-    const SqlParams binds{{"other_id", other_id}, {"id", first_id}};
+MessageItemInfoPointers FreshMessages::Read(int other_id, const QList<QVariantMap>& rows,
+                                            int* previous_id) {
+    *previous_id = 0;
+    if (rows.isEmpty())
+        return {};
     *previous_id =
         SqlExec::SelectValue(QStringLiteral("SELECT id FROM message_all WHERE other_id = :other_id "
                                             "AND id < :id ORDER BY id DESC LIMIT 1;"),
-                             binds)
+                             {{"other_id", other_id}, {"id", rows.first().value("id")}})
             .toInt();
-    return MsgLoader::Items(SqlExec::SelectRows(
-        QStringLiteral("SELECT * FROM message_all WHERE other_id = :other_id AND id >= :id ORDER "
-                       "BY id ASC;"),
-        binds));
+    // The rows as written, not read back: the same records the loader would make of them.
+    return MsgLoader::Items(rows);
 }

@@ -106,8 +106,7 @@ void MsgParse::SendFresh(const ReplyOutcome& outcome) {
     // The records belong to the receiver: none are made for nobody.
     if (fresh_receivers_ <= 0)
         return;
-    for (auto it = outcome.first_new_rows.constBegin(); it != outcome.first_new_rows.constEnd();
-         ++it) {
+    for (auto it = outcome.new_rows.constBegin(); it != outcome.new_rows.constEnd(); ++it) {
         int previous_id = 0;
         const MessageItemInfoPointers fresh =
             FreshMessages::Read(it.key(), it.value(), &previous_id);

@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 // What storing one poll reply changed, for the signals that follow it.
 struct ReplyOutcome {
@@ -14,8 +15,9 @@ struct ReplyOutcome {
     // The system entry of the conversation list changed.
     bool sys_changed = false;
     QList<int> new_other_ids;
-    // other_id -> the first row this reply added to that conversation's messages.
-    QMap<int, int> first_new_rows;
+    // other_id -> the rows a short reply added to that conversation's messages, as stored (with
+    // their "id"), in order.
+    QMap<int, QList<QVariantMap>> new_rows;
     QList<int> received_ids;
     // (msg_type, url) of attachments to fetch at once.
     QList<QPair<int, QString>> downloads;

@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include "ConnectListStore.h"
+#include "FreshMessages.h"
 #include "MessageStore.h"
 #include "SysMsgStore.h"
 #include "base/SqlExec.h"
@@ -12,6 +13,7 @@ ReplyStorer::ReplyStorer(PollPosition* position, const QString& client_code)
 
 ReplyOutcome ReplyStorer::Store(const PollReply& reply) {
     outcome_ = ReplyOutcome();
+    keep_new_rows_ = reply.messages.size() <= FreshMessages::kMaxReply;
     const PollPosition before = *position_;
     for (int bell_log_id : reply.bell_log_ids)
         position_->max_bell_log_id = bell_log_id;
@@ -76,13 +78,16 @@ bool ReplyStorer::StoreMessage(const MessageRecord& msg) {
     } else if (MessageStore::HasMessageId(msg.message_id)) {
         return true;
     } else {
-        inserted_id = MessageStore::Insert(msg);
+        SqlParams row = MessageStore::Params(msg);
+        inserted_id = SqlExec::Insert(MessageStore::InsertSql(), row);
         if (inserted_id == -1) {
             LogDbError(MessageStore::InsertSql());
             return false;
         }
-        if (msg.other_id != 0 && !outcome_.first_new_rows.contains(msg.other_id))
-            outcome_.first_new_rows.insert(msg.other_id, inserted_id);
+        if (keep_new_rows_ && msg.other_id != 0) {
+            row.insert(QStringLiteral("id"), inserted_id);
+            outcome_.new_rows[msg.other_id].append(row);
+        }
         if (msg.send_or_receive == 0) {
             outcome_.received_ids.append(msg.message_id);
         } else {

@@ -37,5 +37,7 @@ private:
     PollPosition* position_;
     QString client_code_;
     ReplyOutcome outcome_;
+    // Short replies keep their new rows for the open pages; catching up leaves them to the loader.
+    bool keep_new_rows_ = false;
     ListOrder order_;
 };

@@ -56,6 +56,30 @@ int Store(int other_id, int message_id, int msg_type = 1, const QString& url = Q
     return MessageStore::Insert(msg);
 }
 
+// Every field a page shows of a record, one text per record.
+QStringList Fields(const MessageItemInfoPointers& items) {
+    QStringList texts;
+    for (const MessageItemInfo* item : items) {
+        texts << QStringList{QString::number(item->id),
+                             QString::number(item->other_id),
+                             QString::number(item->other_id2),
+                             item->other_name,
+                             QString::number(item->msg_type),
+                             item->content,
+                             item->send_date.toString(Qt::ISODateWithMs),
+                             item->url,
+                             QString::number(item->send_or_receive),
+                             QString::number(item->message_id),
+                             QString::number(item->is_read),
+                             QString::number(item->is_send),
+                             QString::number(item->client_message_id),
+                             item->group_name,
+                             item->file_name}
+                     .join('|');
+    }
+    return texts;
+}
+
 struct LoaderProbe {
     MsgLoader loader;
     QSignalSpy pages{&loader, &MsgLoader::msg_load_ready};
@@ -100,6 +124,7 @@ private slots:
     void systemMessagesAreCountedPerCategory();
     void systemMessagesOpenTheirOwnPage();
     void linksGetTheSchemeInFrontOnce();
+    void freshRecordsAreTheLoadersRecords();
     void loaderDeliversNewMessagesOnce();
     void loaderPagesGoBothWaysFortyAtATime();
 };
@@ -494,6 +519,41 @@ void TestMsgParse::linksGetTheSchemeInFrontOnce() {
              QString("http://www.school.cn///a.aspx"));
     QCOMPARE(ExternalLink::LinkFor("HTTPS://www.school.cn/", "/a.aspx"),
              QString("HTTPS://www.school.cn///a.aspx"));
+}
+
+void TestMsgParse::freshRecordsAreTheLoadersRecords() {
+    SqlExec::Insert("INSERT INTO group_infos (group_id, group_name) VALUES (300, '语文组')");
+    const int earlier = Store(-300, 1);
+    ParserProbe probe;
+    QSignalSpy fresh(&probe.parse, &MsgParse::fresh_msgs_stored);
+    ChatMsg file = From(-2001, 2);
+    file.receive_id = -300;
+    file.send_id2 = 2001;
+    file.send_name = "赵老师";
+    file.receive_name = "语文组";
+    file.msg_type = 2;
+    file.url = "up/6|教 案.doc|12";
+    ChatMsg text = From(2002, 3);
+    text.content = "a+b <b>粗</b>\r\n第二行";
+    text.is_read = 2;
+    // The second copy of a message is no new row.
+    probe.Feed(Reply().Add(file).Add(text).Add(text));
+    QCOMPARE(fresh.size(), 2);
+    QMap<int, int> previous;
+    for (const QList<QVariant>& call : fresh) {
+        const auto records = call.at(1).value<MessageItemInfoPointers>();
+        const int other_id = records.first()->other_id;
+        previous.insert(other_id, call.at(0).toInt());
+        const MessageItemInfoPointers loaded = MsgLoader::Items(SqlExec::SelectRows(
+            "SELECT * FROM message_all WHERE other_id = :other_id AND id > :id ORDER BY id",
+            {{"other_id", other_id}, {"id", call.at(0).toInt()}}));
+        const QStringList shown = Fields(records);
+        qDeleteAll(records);
+        QCOMPARE(shown, Fields(loaded));
+        QCOMPARE(shown.size(), 1);
+        qDeleteAll(loaded);
+    }
+    QCOMPARE(previous, (QMap<int, int>{{-300, earlier}, {2002, 0}}));
 }
 
 void TestMsgParse::loaderDeliversNewMessagesOnce() {
