@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QString>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -137,6 +138,10 @@ void Delivery(BenchContext& bench, ClientSession& session, SimControl& control,
         stored.push_back(in_db ? MsBetween(start, *in_db) : -1);
         loaded.push_back(in_loader ? MsBetween(start, *in_loader) : -1);
         shown.push_back(on_page ? MsBetween(start, *on_page) : -1);
+        if (std::getenv("CORAL_BENCH_EACH"))
+            bench.Log("delivery " + std::to_string(i) + ": plain " + std::to_string(plain.back()) +
+                      " ms, stored " + std::to_string(stored.back()) + " ms, shown " +
+                      std::to_string(shown.back()) + " ms");
     }
     Report& table = bench.Table();
     const std::string count = std::to_string(bench.Config().deliveries);
