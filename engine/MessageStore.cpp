@@ -106,8 +106,11 @@ bool MessageStore::UpdateOwnEcho(const MessageRecord& msg) {
                                              {"user_id", msg.send_id}});
 }
 
-int MessageStore::Insert(const MessageRecord& msg) {
-    return SqlExec::Insert(InsertSql(), Params(msg));
+int MessageStore::Insert(const MessageRecord& msg, SqlParams* written) {
+    const SqlParams params = Params(msg);
+    if (written)
+        *written = params;
+    return SqlExec::Insert(InsertSql(), params);
 }
 
 bool MessageStore::SetClientMessageId(int id) {

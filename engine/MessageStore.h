@@ -26,8 +26,8 @@ public:
     // The local row this client wrote for a message that the poll brings back.
     static bool IsOwnEcho(const MessageRecord& msg);
     static bool UpdateOwnEcho(const MessageRecord& msg);
-    // The new row id, or -1.
-    static int Insert(const MessageRecord& msg);
+    // The new row's id, or -1; `written` gets the values the row was written with.
+    static int Insert(const MessageRecord& msg, SqlParams* written = nullptr);
     static bool SetClientMessageId(int id);
     static QVariantMap Row(int id);
     static bool Delete(int id);

@@ -71,8 +71,7 @@ void MsgParse::OnHeartBeatMsgToParse(QString data) {
     const PollReply reply = PollReplyReader(account_).Read(data);
     ReplyStorer storer(&position_, client_code_);
     const ReplyOutcome outcome = storer.Store(reply);
-    if (reply.messages.size() <= FreshMessages::kMaxReply)
-        SendFresh(outcome);
+    SendFresh(outcome);
     // After the open page has its records: one statement for the whole reply, in a transaction
     // of its own. Rows it misses are searched without the index until the next reply takes them.
     if (!SearchIndex::CatchUp())
@@ -100,9 +99,9 @@ void MsgParse::disconnectNotify(const QMetaMethod& signal) {
 }
 
 void MsgParse::SendFresh(const ReplyOutcome& outcome) {
-    const QMetaMethod fresh_signal = QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored);
     if (recount_receivers_.exchange(false))
-        fresh_receivers_ = isSignalConnected(fresh_signal) ? 1 : 0;
+        fresh_receivers_ =
+            isSignalConnected(QMetaMethod::fromSignal(&MsgParse::fresh_msgs_stored)) ? 1 : 0;
     // The records belong to the receiver: none are made for nobody.
     if (fresh_receivers_ <= 0)
         return;

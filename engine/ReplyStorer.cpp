@@ -78,8 +78,8 @@ bool ReplyStorer::StoreMessage(const MessageRecord& msg) {
     } else if (MessageStore::HasMessageId(msg.message_id)) {
         return true;
     } else {
-        SqlParams row = MessageStore::Params(msg);
-        inserted_id = SqlExec::Insert(MessageStore::InsertSql(), row);
+        SqlParams row;
+        inserted_id = MessageStore::Insert(msg, &row);
         if (inserted_id == -1) {
             LogDbError(MessageStore::InsertSql());
             return false;
