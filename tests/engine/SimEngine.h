@@ -1,14 +1,13 @@
 #pragma once
 
 // A signed-in user's engine against platform-sim, built as the main window builds it: its
-// record lists are freed as the widgets free them, its poll answers feed a login watchdog.
+// record lists are freed as the widgets free them.
 
 #include <QPointer>
 #include <QThread>
 
 #include "EngineTestEnv.h"
 #include "engine/HeartBeatMsg.h"
-#include "engine/LoginWatchdog.h"
 #include "engine/MsgController.h"
 #include "engine/MsgLoader.h"
 #include "engine/MsgParse.h"
@@ -22,9 +21,8 @@ namespace engine_test {
 
 class SimEngine {
 public:
-    SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true,
-              int watchdog_ms = LoginWatchdog::kDefaultIntervalMs)
-        : watchdog_(watchdog_ms), controller_(new MsgController) {
+    SimEngine(SimServer& sim, const QString& login, int user_id, bool fresh = true)
+        : controller_(new MsgController) {
         ok_ = SignInAs(login, user_id, sim.UnitRecord(), sim.OpenSession(login), fresh);
         controller_->Init();
         QObject::connect(controller_->Parse(), &MsgParse::update_connect_list_ui, &context_,
@@ -33,8 +31,6 @@ public:
                          [](MessageSysItemInfoPointers list) { qDeleteAll(list); });
         QObject::connect(controller_->Loader(), &MsgLoader::msg_load_ready, &context_,
                          [](MessageItemInfoPointers list) { qDeleteAll(list); });
-        QObject::connect(controller_->HeartBeat(), &HeartBeatMsg::heart_msg_eid, &watchdog_,
-                         &LoginWatchdog::OnHeartMsgEid);
     }
     ~SimEngine() { Stop(); }
     SimEngine(const SimEngine&) = delete;
@@ -42,7 +38,6 @@ public:
 
     bool Ok() const { return ok_; }
     MsgController* Controller() const { return controller_; }
-    LoginWatchdog& Watchdog() { return watchdog_; }
     void Start() { controller_->Start(); }
     // Deletes the controller as the main window does, then takes in the lists still on their
     // way, which belong to the receiver.
@@ -74,7 +69,6 @@ public:
 private:
     bool ok_ = false;
     QObject context_;
-    LoginWatchdog watchdog_;
     MsgController* controller_;
 };
 

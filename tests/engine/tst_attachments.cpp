@@ -3,7 +3,6 @@
 // plays (programs only show their folder), files carried in reply envelopes, and the thumbnail of
 // a video. Avatars: asked by id, named by "UserInfo_Get", fetched once into the avatar folder.
 
-#include <QBuffer>
 #include <QImage>
 #include <QtTest>
 

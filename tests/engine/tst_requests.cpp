@@ -3,7 +3,6 @@
 // and its login watchdog. Posting messages, files and receipts: the fields as the server must
 // read them, the send results, the size limit for attachments, receipts gathered into one post.
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include "ParserProbe.h"
@@ -47,16 +46,14 @@ class TestRequests : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { EngineMetaTypes::Register(); }
-    // For the posts; the poll cases sign in to servers of their own.
     void init() {
-        server_.reset(new TestHttpServer);
+        server_.reset(new TimedServer);
         QVERIFY(SignIn(server_->Url("/")));
         sender_.reset(new MsgSendReceive);
         sender_->OnStart();
     }
 
-    void failedPollIsSentAgainAfterGrowingWaits();
-    void errorEidSlowsTheNextPoll();
+    void failedPollsAndErrorEidsSlowTheNextPoll();
     void damagedStoreNeverSpins();
     void fullDiskKeepsTheReplyForLater();
     void watchdogAsksForLoginOnEidOneOrSilence();
@@ -65,14 +62,13 @@ private slots:
     void receiptsListTheMessageIds();
 
 private:
-    QScopedPointer<TestHttpServer> server_;
+    QScopedPointer<TimedServer> server_;
     QScopedPointer<MsgSendReceive> sender_;
 };
 
-void TestRequests::failedPollIsSentAgainAfterGrowingWaits() {
-    TimedServer server;
+void TestRequests::failedPollsAndErrorEidsSlowTheNextPoll() {
+    TimedServer& server = *server_;
     server.Reply(500, "<html>proxy error</html>");
-    QVERIFY(SignIn(server.Url("/")));
     HeartBeatMsg heart;
     QSignalSpy failed(&heart, &HeartBeatMsg::heart_msg_failed);
     QSignalSpy to_parse(&heart, &HeartBeatMsg::heart_msg_to_parse);
@@ -104,44 +100,36 @@ void TestRequests::failedPollIsSentAgainAfterGrowingWaits() {
     // The same position every time: nothing is skipped.
     for (const TestHttpServer::Request& again : server.Requests())
         QCOMPARE(Field(again, "MaxMessage_ID"), QString("5"));
-}
 
-void TestRequests::errorEidSlowsTheNextPoll() {
-    TimedServer server;
-    server.Reply(200, Envelope({{"EID", "3"}, {"ErrorMessage", "系统繁忙"}}));
-    QVERIFY(SignIn(server.Url("/")));
-    HeartBeatMsg heart;
-    QSignalSpy to_parse(&heart, &HeartBeatMsg::heart_msg_to_parse);
-    QSignalSpy failed(&heart, &HeartBeatMsg::heart_msg_failed);
+    // An error EID is a reply: parsed, told to the login watchdog, and the next poll waits.
     QSignalSpy eids(&heart, &HeartBeatMsg::heart_msg_eid);
-    heart.OnStart();
-    heart.OnReqHeartMsg({1, 0, 0, 0});
-    // An error EID is a reply: parsed, and told to the login watchdog.
+    heart.OnReplyStored(true);
+    server.Reply(200, Envelope({{"EID", "3"}, {"ErrorMessage", "系统繁忙"}}));
+    heart.OnReqHeartMsg({5, 0, 0, 0});
     QVERIFY(to_parse.wait());
-    QCOMPARE(eids.first().at(0).toString(), QString("3"));
+    QCOMPARE(eids.last().at(0).toString(), QString("3"));
     heart.OnReplyStored(true);
     server.Reply(200, kGood);
-    heart.OnReqHeartMsg({1, 0, 0, 0});
+    heart.OnReqHeartMsg({5, 0, 0, 0});
     QVERIFY(to_parse.wait());
-    QVERIFY(server.Gap(1) >= 1000);
+    QVERIFY(server.Gap(4) >= 1000);
 
-    // A good reply written: the next poll leaves at once, and a later failure waits 1 s again.
-    // (Replies that could not be written: damagedStoreNeverSpins.)
+    // A good reply written: a later failure waits 1 s again. (Replies that could not be
+    // written: damagedStoreNeverSpins.)
     heart.OnReplyStored(true);
     server.Reply(200, "not json");
-    heart.OnReqHeartMsg({2, 0, 0, 0});
+    heart.OnReqHeartMsg({6, 0, 0, 0});
     QVERIFY(failed.wait());
     QCOMPARE(failed.last().at(0).toInt(), 1000);
-    QCOMPARE(failed.size(), 1);
-    QCOMPARE(to_parse.size(), 2);
+    QCOMPARE(failed.size(), 3);
+    QCOMPARE(to_parse.size(), 3);
 }
 
 // A msg.db that refuses every message, and a server that always has one: the loop asks again,
 // but once a second at most, and stores the message as soon as the file takes it.
 void TestRequests::damagedStoreNeverSpins() {
-    TimedServer server;
+    TimedServer& server = *server_;
     server.Reply(200, Reply().Add(From(2001, 41)).Text().toUtf8());
-    QVERIFY(SignIn(server.Url("/")));
     QVERIFY(
         SqlExec::Update("CREATE TRIGGER refuse BEFORE INSERT ON message_all BEGIN SELECT "
                         "RAISE(ABORT, 'disk'); END;"));
@@ -172,7 +160,6 @@ void TestRequests::damagedStoreNeverSpins() {
 
 // SQLite's page limit stands in for a disk that is full.
 void TestRequests::fullDiskKeepsTheReplyForLater() {
-    QVERIFY(SignIn());
     ParserProbe probe;
     QSignalSpy stored(&probe.parse, &MsgParse::reply_stored);
     Reply reply;

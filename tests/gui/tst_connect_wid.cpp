@@ -1,6 +1,5 @@
-// The left panel: the contact directories (what each node asks, how each reply becomes entries
-// for the node that asked), the conversation list, the contact trees, avatars, what a click opens,
-// and the history search (requests, results, stale replies, paging, records freed exactly once).
+// The left panel: directory requests and replies per node, the conversation list, contact trees,
+// avatars, what a click opens, and the history search (stale replies, paging, records freed once).
 
 #include <QLabel>
 #include <QLineEdit>
@@ -88,19 +87,6 @@ QJsonObject Person(const QString& id, const QString& name) {
 constexpr int kWangFang = 10002;
 constexpr int kExamGroup = -302;
 
-MsgSearchItemInfo* Message(int id, int other_id, const QString& text) {
-    auto* item = new MsgSearchItemInfo;
-    item->id = id;
-    item->other_id = other_id;
-    item->other_name = other_id == kWangFang ? "王芳" : "期末考试讨论组";
-    item->send_date = QDateTime::currentDateTime().addDays(-id);
-    item->msg_type = 1;
-    item->sender_name = "王芳";
-    item->text = text;
-    item->matches = SearchText::Find(text, "期末");
-    return item;
-}
-
 MsgSearchItemInfo* Name(int other_id, const QString& name) {
     auto* item = new MsgSearchItemInfo;
     item->kind = MsgSearchItemInfo::kConversation;
@@ -108,6 +94,18 @@ MsgSearchItemInfo* Name(int other_id, const QString& name) {
     item->other_name = name;
     item->text = name;
     item->matches = SearchText::Find(name, "期末");
+    return item;
+}
+
+MsgSearchItemInfo* Message(int id, int other_id, const QString& text) {
+    MsgSearchItemInfo* item = Name(other_id, other_id == kWangFang ? "王芳" : "期末考试讨论组");
+    item->kind = MsgSearchItemInfo::kMessage;
+    item->id = id;
+    item->send_date = QDateTime::currentDateTime().addDays(-id);
+    item->msg_type = 1;
+    item->sender_name = "王芳";
+    item->text = text;
+    item->matches = SearchText::Find(text, "期末");
     return item;
 }
 
@@ -505,11 +503,9 @@ void TestConnectWid::conversationChosenInSearchShowsInTheList() {
     QApplication::processEvents();
     const QRect rect = list_->visualItemRect(list_->currentItem());
     QVERIFY(list_->viewport()->rect().contains(rect));
-    const QPoint centre = list_->viewport()->mapTo(panel_, rect.center());
-    auto* row = qobject_cast<ConnectMsgListItem*>(panel_->childAt(centre)->parentWidget());
-    if (!row)
-        row = qobject_cast<ConnectMsgListItem*>(panel_->childAt(centre));
-    QVERIFY(row);
+    ConnectMsgListItem* row = Row(list_->currentRow());
+    QVERIFY(row && row->isVisible());
+    QCOMPARE(row->geometry(), rect);
     QCOMPARE(row->OtherId(), 10018);
 }
 

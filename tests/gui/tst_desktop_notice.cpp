@@ -22,9 +22,8 @@
 
 using namespace gui_test;
 
-// How a new message is told: the tray and desktop notices. Desktop notices go to a notification
-// service on a session bus of the test's own (dbus-daemon), where a fake service records them and
-// clicks them.
+// How a new message is told: the tray and desktop notices, the latter to a fake notification
+// service on a private session bus.
 
 namespace {
 
@@ -85,8 +84,7 @@ private slots:
     void init();
     void cleanup();
     void noticeReachesTheService();
-    void clickReportsItsNoticeOnly();
-    void noServiceNoNotice();
+    void clicksAndAMissingService();
     void textOfANotice();
     void newMessageFlashesNoticesAndOpensTheWindow();
 
@@ -166,7 +164,7 @@ void TestDesktopNotice::noticeReachesTheService() {
     }
 }
 
-void TestDesktopNotice::clickReportsItsNoticeOnly() {
+void TestDesktopNotice::clicksAndAMissingService() {
     DesktopNotifierDbus notifier(Connect("clicks"));
     QSignalSpy activated(&notifier, &DesktopNotifier::activated);
     notifier.Show(QStringLiteral("王芳"), QStringLiteral("一"), -301);
@@ -189,12 +187,11 @@ void TestDesktopNotice::clickReportsItsNoticeOnly() {
     emit service_->ActionInvoked(2, "default");
     QTRY_COMPARE(activated.size(), 2);
     QCOMPARE(activated.at(1).at(0).toInt(), 10002);
-}
 
-void TestDesktopNotice::noServiceNoNotice() {
+    // Without a service, or a bus, nothing is shown and nothing breaks.
     service_->Unregister();
-    DesktopNotifierDbus notifier(Connect("alone"));
-    QTRY_VERIFY(!notifier.Available());
+    DesktopNotifierDbus alone(Connect("alone"));
+    QTRY_VERIFY(!alone.Available());
 
     DesktopNotifierDbus unreachable(
         QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "nowhere"));
@@ -225,9 +222,8 @@ void TestDesktopNotice::textOfANotice() {
     QCOMPARE(MessageNotice::Shorten("ab" + smile + "xyz", 5), "ab" + smile + "…");
 }
 
-// A new message in front of the user: the tray icon flashes, the counts grow and the tray's notice
-// lists it, no desktop notice. Away: a desktop notice with the sender and the text. A click on
-// either brings the window back and ends the flashing.
+// In front of the user a new message flashes the tray and fills its notice; away, it makes a
+// desktop notice. A click on either brings the window back and ends the flashing.
 void TestDesktopNotice::newMessageFlashesNoticesAndOpensTheWindow() {
     DemoApp app;
     QVERIFY(app.Start() && app.Settle());
@@ -261,8 +257,7 @@ void TestDesktopNotice::newMessageFlashesNoticesAndOpensTheWindow() {
     QVERIFY(popup.left() == icon.x() || popup.right() + 1 == icon.x());
     QVERIFY(popup.top() == icon.y() || popup.bottom() + 1 == icon.y());
 
-    // A click on the message row brings the window back on the message page and ends the
-    // notice; a right click does nothing.
+    // A left click on the message row (not a right one) opens the window on the message page.
     Button(main, "schedule_bubble_btn")->click();
     auto* stack = main->findChild<QStackedWidget*>("stacked_wid");
     QCOMPARE(stack->currentIndex(), 1);

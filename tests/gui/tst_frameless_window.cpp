@@ -21,10 +21,8 @@
 #include "widgets/WindowDragger.h"
 #include "widgets/WindowStyle.h"
 
-// The windows the program draws itself: the shadow, round avatars and dragging of the frameless
-// windows, and the screenshot overlay over a picture of known colours. Its window detection needs
-// a real X server: for that the program runs itself again on a private Xvfb, where the overlay is
-// a real window above the windows it must find.
+// The frameless windows' shadow, avatars and dragging, and the screenshot overlay over a picture
+// of known colours. Window detection needs a real X server: that case reruns the program on Xvfb.
 class TestFramelessWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -32,14 +30,11 @@ private slots:
     void cleanup();
 
     void pictureSurroundsTheOutlineOnly();
-    void fractionalScaleShowsOnlyTheShadowColour();
     void windowDrawsTheShadowBesideItsFrame();
     void dragsWithTheLeftButtonUnlessMaximised();
-    void wideFaceKeepsItsMiddle();
-    void avatarFolderLookup();
+    void avatarsAreRoundAndFoundByName();
     void dragSelectsAndSendCopiesTheSelection();
-    void resizingFlipsAndMovingStaysOnTheScreen();
-    void rightClicksEndWithoutCapture();
+    void selectionResizesMovesAndRightClicksEndIt();
     void unreadableScreenIsSaidNotCovered();
     void clickSelectsTheOutlinedWindow();
 
@@ -152,7 +147,6 @@ void TestFramelessWindow::dragSelectsAndSendCopiesTheSelection() {
     OEScreen* selection = Selection();
     QVERIFY(selection);
     QCOMPARE(selection->geometry(), QRect(centre - QPoint(100, 60), QSize(150, 90)));
-    QCOMPARE(overlay_->findChild<OERect*>()->Text(), QStringLiteral("150 x 90"));
     QVERIFY(!overlay_->findChild<OEAmplifier*>()->isVisible());
 
     QMenu* menu = selection->findChild<QMenu*>();
@@ -168,7 +162,7 @@ void TestFramelessWindow::dragSelectsAndSendCopiesTheSelection() {
     QTRY_VERIFY(overlay_.isNull());
 }
 
-void TestFramelessWindow::resizingFlipsAndMovingStaysOnTheScreen() {
+void TestFramelessWindow::selectionResizesMovesAndRightClicksEndIt() {
     using G = SelectionGeometry;
     const QRect start(QPoint(100, 100), QPoint(300, 250));
     QCOMPARE(G::RegionAt(start.size(), QPoint(1, 1), 6), G::kTopLeft);
@@ -179,6 +173,10 @@ void TestFramelessWindow::resizingFlipsAndMovingStaysOnTheScreen() {
 
     // The same through the widget: the right side dragged past the left one, and up.
     QVERIFY(Open());
+    QSignalSpy ready(overlay_.data(), &OEScreenshot::screen_ready);
+    // Nothing outlined under a plain click: no selection.
+    QTest::mouseClick(overlay_, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
+    QVERIFY(!Selection());
     Drag(overlay_, start.topLeft(), start.bottomRight());
     OEScreen* selection = Selection();
     QCOMPARE(selection->geometry(), start);
@@ -193,20 +191,11 @@ void TestFramelessWindow::resizingFlipsAndMovingStaysOnTheScreen() {
     QCOMPARE(selection->geometry(), QRect(0, 100, 61, 151));
     Drag(selection, QPoint(30, 75), QPoint(5030, 5075));
     QCOMPARE(selection->geometry().bottomRight(), overlay_->rect().bottomRight());
-}
 
-void TestFramelessWindow::rightClicksEndWithoutCapture() {
-    QVERIFY(Open());
-    QSignalSpy ready(overlay_.data(), &OEScreenshot::screen_ready);
-    // Nothing outlined under a plain click: no selection.
-    QTest::mouseClick(overlay_, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
-    QVERIFY(!Selection());
-    Drag(overlay_, QPoint(100, 100), QPoint(200, 200));
+    // A right click inside the selection is its own (its menu); outside, the first drops the
+    // selection and the second ends without a capture.
+    Send(selection, QEvent::MouseButtonRelease, QPoint(30, 75), Qt::RightButton, Qt::NoButton);
     QVERIFY(Selection());
-    // Inside the selection a right click is the selection's own (its menu), not a drop.
-    Send(Selection(), QEvent::MouseButtonRelease, QPoint(50, 50), Qt::RightButton, Qt::NoButton);
-    QVERIFY(Selection());
-
     QTest::mouseClick(overlay_, Qt::RightButton, Qt::NoModifier, QPoint(400, 400));
     QVERIFY(!Selection());
     QVERIFY(!overlay_->findChild<OERect*>()->isVisible());
@@ -330,23 +319,21 @@ void TestFramelessWindow::pictureSurroundsTheOutlineOnly() {
     const QImage sharp = FrameShadow::Picture(QSize(100, 60), kBlur, 6, Qt::black, 2);
     QCOMPARE(sharp.size(), QSize(240, 160));
     QCOMPARE(sharp.devicePixelRatio(), 2.0);
-}
 
-void TestFramelessWindow::fractionalScaleShowsOnlyTheShadowColour() {
-    // The outline's edges fall between device pixels there; beside them nothing darker than the
-    // shadow may show (a sharp copy of the outline once left a dark line under the frame).
+    // At fractional scales nothing darker than the shadow shows beside the outline (a sharp copy
+    // of it once left a dark line under the frame).
     const QColor grey(QStringLiteral("#999999"));
     for (const qreal ratio : {1.042, 1.25, 1.5}) {
-        const QImage picture = FrameShadow::Picture(QSize(426, 399), kBlur, 6, grey, ratio);
+        const QImage scaled = FrameShadow::Picture(QSize(426, 399), kBlur, 6, grey, ratio);
         const auto check = [&](int x, int y) {
-            const QRgb pixel = qUnpremultiply(picture.pixel(x, y));
+            const QRgb pixel = qUnpremultiply(scaled.pixel(x, y));
             if (qAlpha(pixel) < 32)
                 return;
             const QString where = QStringLiteral("ratio %1 at %2,%3").arg(ratio).arg(x).arg(y);
             QVERIFY2(qAbs(qRed(pixel) - grey.red()) < 20, qPrintable(where));
         };
-        const int w = picture.width();
-        const int h = picture.height();
+        const int w = scaled.width();
+        const int h = scaled.height();
         for (int y = 0; y < h; ++y) {
             check(w / 2, y);
             check(w / 3, y);
@@ -404,7 +391,7 @@ void TestFramelessWindow::dragsWithTheLeftButtonUnlessMaximised() {
     QCOMPARE(maximised.pos(), start);
 }
 
-void TestFramelessWindow::wideFaceKeepsItsMiddle() {
+void TestFramelessWindow::avatarsAreRoundAndFoundByName() {
     // Sharp on scaled screens: drawn at the device's pixels.
     const QPixmap round = RoundAvatar::Round(Bands(), QSize(40, 40), 2);
     QCOMPARE(round.size(), QSize(80, 80));
@@ -416,17 +403,15 @@ void TestFramelessWindow::wideFaceKeepsItsMiddle() {
     // Outside the circle: nothing.
     QCOMPARE(qAlpha(pixels.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(pixels.pixel(78, 78)), 0);
-}
 
-void TestFramelessWindow::avatarFolderLookup() {
     QTemporaryDir dir;
     QVERIFY(RoundAvatar::FromFolder(dir.path(), "10001", QSize(20, 20)).isNull());
     // A JPEG under a .png name still loads; a name that only starts alike is not a match.
     QVERIFY(Bands().save(dir.path() + "/100011.png", "PNG"));
     QVERIFY(RoundAvatar::FromFolder(dir.path(), "10001", QSize(20, 20)).isNull());
     QVERIFY(Bands().save(dir.path() + "/10001.png", "JPG"));
-    const QPixmap round = RoundAvatar::FromFolder(dir.path(), "10001", QSize(20, 20), 1.5);
-    QCOMPARE(round.size(), QSize(30, 30));
+    QCOMPARE(RoundAvatar::FromFolder(dir.path(), "10001", QSize(20, 20), 1.5).size(),
+             QSize(30, 30));
 }
 
 CORAL_TEST_MAIN(TestFramelessWindow)

@@ -1,7 +1,5 @@
-// Conversation pages: filling from records, pasting, dropping and re-sending, pictures that
-// arrive later. The page manager: what it asks the loader for, where records, send results and
-// read marks go, when a conversation counts as read, pages opened at a search result, fresh
-// messages from the parser, and every record handed over freed exactly once.
+// Conversation pages: filling, pasting, dropping, re-sending, late pictures. The page manager:
+// loader requests, routing, read marks, search results, fresh messages, records freed once.
 
 #include <QApplication>
 #include <QClipboard>
@@ -579,33 +577,25 @@ void TestMessagePage::readOnlyWhileLookedAt() {
     settle();
     QCOMPARE(Ids(read), QList<int>({kWangFang, kWangFang}));
 
-    // Hidden (window closed to the tray): what arrives waits until the page is seen again.
-    read.clear();
-    mgr.Frame()->hide();
-    mgr.OnMsgPageDataReady(Records(3, 2, kWangFang));
-    settle();
-    QVERIFY(read.isEmpty());
-    mgr.Frame()->show();
-    QTRY_VERIFY(!read.isEmpty());
-    QCOMPARE(read.last().at(0).toInt(), kWangFang);
-
-    // Minimised the same, until restored.
-    mgr.Frame()->setWindowState(Qt::WindowMinimized);
-    read.clear();
-    mgr.OnMsgPageDataReady(Records(7, 1, kWangFang));
-    settle();
-    QVERIFY(read.isEmpty());
-    mgr.Frame()->setWindowState(Qt::WindowNoState);
-    QTRY_VERIFY(!read.isEmpty());
-
-    // Looking at the system messages does not read the conversation behind them.
-    mgr.OnConnectItemChanged(0, QString());
-    read.clear();
-    mgr.OnMsgPageDataReady(Records(8, 1, kWangFang));
-    settle();
-    QVERIFY(read.isEmpty());
-    mgr.OnConnectItemChanged(kWangFang, QString());
-    QCOMPARE(Ids(read), QList<int>({kWangFang}));
+    // Hidden (closed to the tray), minimised, or behind the system messages: what arrives waits
+    // until the conversation is seen again.
+    QWidget* frame = mgr.Frame();
+    const QList<QPair<std::function<void()>, std::function<void()>>> aways = {
+        {[frame] { frame->hide(); }, [frame] { frame->show(); }},
+        {[frame] { frame->setWindowState(Qt::WindowMinimized); },
+         [frame] { frame->setWindowState(Qt::WindowNoState); }},
+        {[&mgr] { mgr.OnConnectItemChanged(0, QString()); },
+         [&mgr] { mgr.OnConnectItemChanged(kWangFang, QString()); }}};
+    int id = 3;
+    for (const auto& [away, back] : aways) {
+        away();
+        read.clear();
+        mgr.OnMsgPageDataReady(Records(id++, 1, kWangFang));
+        settle();
+        QVERIFY(read.isEmpty());
+        back();
+        QTRY_COMPARE(Ids(read), QList<int>({kWangFang}));
+    }
 }
 
 void TestMessagePage::opensMarkedAndPagesBothWays() {

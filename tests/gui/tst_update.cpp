@@ -30,9 +30,7 @@ private slots:
     void cleanup();
 
     void versionsCompareNumerically();
-    void newerVersionLeavesInstallerAndReply();
-    void versionNotNewerDownloadsNothing();
-    void cutDownloadLeavesNoInstaller();
+    void downloadKeepsOnlyAWholeNewerInstaller();
     void acceptedInstallerEndsTheStart();
     void otherwiseTheLoginComes_data();
     void otherwiseTheLoginComes();
@@ -148,10 +146,18 @@ void TestUpdate::versionsCompareNumerically() {
                  qPrintable(version));
 }
 
-void TestUpdate::newerVersionLeavesInstallerAndReply() {
+// Each cycle first clears what an earlier one left, and keeps only a whole, newer installer.
+void TestUpdate::downloadKeepsOnlyAWholeNewerInstaller() {
+    // The demo publishes the running version.
+    WriteUpdateFiles("2.0.17", "old");
+    Write(UpdateFiles::MarkerPath(), "");
+    QVERIFY(!RunCycle());
+    QVERIFY(UpdateFolder().isEmpty());
+    // The administrator's marker is not ours to remove.
+    QVERIFY(QFile::remove(UpdateFiles::MarkerPath()));
+
     const QByteArray installer = "#!/bin/sh\necho new version\n" + QByteArray(70000, '\0');
     QVERIFY(sim_->Publish("2.0.19", "coralbridge-2.0.19-setup.exe", installer));
-    // Files of an earlier cycle go first.
     WriteUpdateFiles("2.0.17", "old");
     QVERIFY(RunCycle());
     QFile downloaded(UpdateFiles::InstallerPath());
@@ -159,19 +165,7 @@ void TestUpdate::newerVersionLeavesInstallerAndReply() {
     QCOMPARE(downloaded.readAll(), installer);
     QCOMPARE(Json(UpdateFiles::ReplyPath(), true).Text("Velta.V.No"), QStringLiteral("2.0.19"));
     QCOMPARE(UpdateFolder(), QStringList({"update.exe", "update.json"}));
-}
 
-void TestUpdate::versionNotNewerDownloadsNothing() {
-    // The demo publishes the running version.
-    WriteUpdateFiles("2.0.17", "old");
-    Write(UpdateFiles::MarkerPath(), "");
-    QVERIFY(!RunCycle());
-    QVERIFY(UpdateFolder().isEmpty());
-    // The administrator's marker is not ours to remove.
-    QVERIFY(QFile::exists(UpdateFiles::MarkerPath()));
-}
-
-void TestUpdate::cutDownloadLeavesNoInstaller() {
     HalfwayVendor vendor;
     AppInfo::SetVendorHost(QStringLiteral("127.0.0.1:%1").arg(vendor.serverPort()));
     QVERIFY(!RunCycle());

@@ -94,15 +94,6 @@ inline qint64 LastId(const QJsonArray& messages, const char* key = "Message_ID")
     return messages.isEmpty() ? 0 : messages.last().toObject().value(key).toString().toLongLong();
 }
 
-// A heartbeat body past everything the user has now, so only news can answer it.
-inline FormBody CaughtUpBody(const SimServer& sim, const QString& user_id, const QString& session) {
-    const Json all = Post(PollUrl(sim), PollBody(user_id, session));
-    return PollBody(user_id, session, LastId(all.Array("Velta.M")),
-                    LastId(all.Array("Velta.ML"), "MessageLog_ID"),
-                    LastId(all.Array("Velta.B"), "BellLog_ID"),
-                    all.Text("Velta.MaxNumUpdateLog_ID").toLongLong());
-}
-
 // One user's device on the heartbeat, advancing its own four positions like the client does.
 class SimPoller {
 public:
@@ -111,9 +102,14 @@ public:
         Poll();
     }
 
+    // Past everything seen so far, so only news can answer it.
+    FormBody Body() const { return PollBody(user_, session_, message_, log_, bell_, num_); }
+    const QString& Session() const { return session_; }
+    qint64 NumPosition() const { return num_; }
+
     // One heartbeat; returns the reply and moves the positions past it.
     Json Poll() {
-        Json reply = Post(PollUrl(sim_), PollBody(user_, session_, message_, log_, bell_, num_));
+        Json reply = Post(PollUrl(sim_), Body());
         message_ = qMax(message_, LastId(reply.Array("Velta.M")));
         log_ = qMax(log_, LastId(reply.Array("Velta.ML"), "MessageLog_ID"));
         bell_ = qMax(bell_, LastId(reply.Array("Velta.B"), "BellLog_ID"));

@@ -21,8 +21,7 @@ private slots:
     }
     void loginChecksUserAndPassword();
     void listsKeepTheirFormAndRefuseStaleSessions();
-    void picturesAndPages();
-    void servicePathsMatchOrAnswer404();
+    void picturesPagesAndPaths();
     void keptStatementsStartAfresh();
 
 private:
@@ -103,7 +102,7 @@ void TestServices::listsKeepTheirFormAndRefuseStaleSessions() {
                 .Text("Velta.EID") != "0");
 }
 
-void TestServices::picturesAndPages() {
+void TestServices::picturesPagesAndPaths() {
     const QString base = sim_.UnitBase();
     const QString session = sim_.OpenSession("zhanglei");
     const Json info = Post(Services::InterfaceUrl(base, "UserInfo_Get"),
@@ -112,13 +111,9 @@ void TestServices::picturesAndPages() {
     // The management page the tray menu opens.
     const QString manage = QString(service_paths::kManagementLogin).arg(base, session);
     QVERIFY(QString::fromUtf8(Get(manage)).contains("张磊"));
-}
 
-void TestServices::servicePathsMatchOrAnswer404() {
-    const QString session = sim_.OpenSession("zhanglei");
     const FormBody body =
         FormBody().Add("user_id", "10001").Add("sessionid", session).Add("unit_id", "1001");
-    const QString base = sim_.UnitBase();
     // Paths are matched as the platform's server does, whatever the case and the slashes.
     QCOMPARE(Post(base + "baseplate//interface/IINTERFACEJSON.asmx/discussgroup_getlist", body)
                  .Text("Velta.EID"),
